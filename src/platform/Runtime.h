@@ -1,0 +1,88 @@
+// Runtime services of the form runtime: App.Path, the date and time texts, file
+// handles, DoEvents, MsgBox and End.
+//
+// The user interface behind DoEvents, MsgBox, End and showing a form is a UiHost:
+// the Qt event loop in the program, a scripted one in tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class Form;
+
+struct AppObject {
+  // The program's folder as a view path ("C:\opt\rozozovuvor"), without a final
+  // "\" unless it is a drive root.
+  std::string Path;
+};
+extern AppObject App;
+
+// The executable's folder, from /proc/self/exe, as a view path.
+std::string executableFolder();
+
+// --- date and time ----------------------------------------------------------------
+
+using Clock = std::function<std::chrono::system_clock::time_point()>;
+// Replaces the clock (tests); an empty function restores the system clock.
+void setClock(Clock clock);
+// The local date as "MM-DD-YYYY" and the local time as "HH:MM:SS", whatever the
+// regional settings.
+std::string DateText();
+std::string TimeText();
+
+// --- file handles -----------------------------------------------------------------
+// Paths are view paths. Text is written and read in Windows-1252 with CR LF line
+// ends. Failures raise numbered errors (52 bad number, 53 not found, 54 bad mode,
+// 55 already open, 61 disk full, 62 read past the end, 70/75/76 access and path).
+
+int16_t FreeFile();
+// Creates the file or empties an existing one.
+void OpenForOutput(const std::string& path, int16_t fileNumber);
+void OpenForInput(const std::string& path, int16_t fileNumber);
+// Writes the text and CR LF (buffered; a failing write raises at once).
+void PrintLine(int16_t fileNumber, std::string_view text);
+// Reads one line without its end; a line ends at CR LF, a lone CR or a lone LF.
+std::string LineInput(int16_t fileNumber);
+bool Eof(int16_t fileNumber);
+// Flushes and closes; the handle is free afterwards even when the flush failed,
+// and that failure is raised.
+void Close(int16_t fileNumber);
+// Closes every open handle, ignoring failures (End).
+void CloseAll();
+
+// --- user interface ------------------------------------------------------------------
+
+class UiHost {
+ public:
+  virtual ~UiHost() = default;
+  // Dispatches every pending window event, then returns.
+  virtual void doEvents() = 0;
+  // A modal box with the prompt, one OK button and no title of its own.
+  virtual void msgBox(const std::string& prompt) = 0;
+  // Shows the form without waiting for it to close.
+  virtual void showForm(Form& form) = 0;
+  // The program ends: every file is closed already. May return; from then on
+  // nothing of the program may run.
+  virtual void end() = 0;
+};
+
+// The host in charge; nullptr installs the headless one (no events, message boxes
+// printed to stderr).
+void setUiHost(UiHost* host);
+UiHost& uiHost();
+
+void DoEvents();
+void MsgBox(const std::string& prompt);
+// Closes every file and ends the program. If the host returns, programEnded() is
+// true from then on and callers must unwind without doing anything more.
+void End();
+bool programEnded();
+// Tests start a new program run in the same process.
+void resetProgramEnded();
+
+}  // namespace platform

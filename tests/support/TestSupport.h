@@ -1,0 +1,63 @@
+// Helpers shared by the test suites: temporary trees and a scripted UI host.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Runtime.h"
+
+namespace testsupport {
+
+// A fresh folder below the system's temporary folder, removed (with everything in
+// it, unreadable folders included) when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return m_path; }
+  // Creates a file (and its folders) with the given content; returns its path.
+  std::filesystem::path file(const std::string& relative, const std::string& content = {}) const;
+  std::filesystem::path dir(const std::string& relative) const;
+
+ private:
+  std::filesystem::path m_path;
+};
+
+// Reads a whole file as bytes.
+std::string readFile(const std::filesystem::path& path);
+// Splits bytes at CR LF (the last line end is not followed by an empty line).
+std::vector<std::string> splitCrLf(const std::string& bytes);
+
+// A UI host for tests: counts yields, runs a scripted action at a chosen yield,
+// records message boxes and the end of the program.
+class ScriptedHost : public platform::UiHost {
+ public:
+  ScriptedHost();
+  ~ScriptedHost() override;
+
+  void doEvents() override;
+  void msgBox(const std::string& prompt) override;
+  void showForm(platform::Form& form) override;
+  void end() override;
+
+  // Runs `action` during yield number `yield` (1 = the first).
+  void atYield(int yield, std::function<void()> action);
+
+  int yields = 0;
+  int ends = 0;
+  std::vector<std::string> messages;
+  std::vector<platform::Form*> shown;
+
+ private:
+  std::vector<std::pair<int, std::function<void()>>> m_actions;
+};
+
+// Folder for pictures and other output of the tests (RZ_TEST_OUTPUT, else a temp folder).
+std::filesystem::path testOutputDir();
+
+}  // namespace testsupport
