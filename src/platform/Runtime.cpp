@@ -12,6 +12,7 @@
 #include "platform/Drives.h"
 #include "platform/Error.h"
 #include "platform/Form.h"
+#include "platform/HostDirectory.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -57,7 +58,7 @@ void setClock(Clock c) { clock() = std::move(c); }
 
 std::string DateText() {
   const std::tm t = localNow();
-  char text[16];
+  char text[32];
   std::snprintf(text, sizeof text, "%02d-%02d-%04d", t.tm_mon + 1, t.tm_mday,
                 (t.tm_year + 1900) % 10000);
   return text;
@@ -65,7 +66,7 @@ std::string DateText() {
 
 std::string TimeText() {
   const std::tm t = localNow();
-  char text[16];
+  char text[32];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
   return text;
 }
@@ -270,6 +271,7 @@ void setUiHost(UiHost* host) {
 UiHost& uiHost() { return *currentHost(); }
 
 void DoEvents() {
+  nextDirectoryEpoch();
   if (!endedFlag()) uiHost().doEvents();
 }
 

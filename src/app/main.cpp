@@ -1,0 +1,12 @@
+// Rozozovuvor-Ororuzi: lists every file of the machine's fixed and network drives.
+#include "app/Module1.h"
+#include "platform/Runtime.h"
+#include "platform/qt/QtHost.h"
+
+int main(int argc, char** argv) {
+  qtui::QtHost host(argc, argv);
+  platform::setUiHost(&host);
+  platform::App.Path = platform::executableFolder();
+  app::Main();
+  return host.exec();
+}

@@ -1,0 +1,62 @@
+// Reading host directories for the drive, directory and file lists.
+//
+// One read of a directory gives both its subdirectories and its files, sorted
+// alphabetically without regard to case. Subdirectories are real directories on
+// the same mount; files are every other entry (links are never followed, hidden
+// entries are listed). Names are view names (hostNameToView).
+//
+// The walk points its lists at the same directories again and again, so listings
+// of the directories on the current path are kept and reused while the directory
+// is unchanged (same inode, mtime and ctime). Memory stays bounded by the entries
+// of those directories.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct DirectoryListing {
+  std::string viewPath;  // "C:\" or "C:\home\anna"
+  std::string hostPath;  // "/" or "/home/anna"
+  std::vector<std::string> subdirs;
+  std::vector<std::string> files;
+  dev_t device = 0;
+  ino_t inode = 0;
+  int64_t mtimeNs = 0;
+  int64_t ctimeNs = 0;
+  uint64_t checkedEpoch = 0;
+};
+
+// Normalises a view path as the lists show it: "C:\" for a root, no final "\"
+// otherwise, upper-case letter, "/" taken as "\". "X:" alone names the drive's
+// current directory. A relative path is taken relative to `base`. Raises 76 for a
+// path without a drive that cannot be resolved.
+std::string normalizeViewPath(const std::string& path, const std::string& base);
+
+// The current directory of a drive: the process's working directory when it lies
+// on that drive, else the drive's root.
+std::string driveCurrentDirectory(char letter);
+
+// Lists a directory, reusing a kept listing while the directory is unchanged.
+// Raises 419 when the directory may not be read, 76 when it does not exist (or is
+// not a directory), 68 when its drive is unknown, other numbers as the system
+// call failed. `reread` forces a fresh read.
+std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPath,
+                                                      bool reread = false);
+
+// A new yield began: kept listings are checked against the disk again before reuse.
+void nextDirectoryEpoch();
+
+// Counters for tests and the benchmark.
+struct DirectoryStats {
+  uint64_t reads = 0;   // directories read from disk
+  uint64_t reuses = 0;  // listings served from the kept ones
+};
+DirectoryStats directoryStats();
+
+}  // namespace platform

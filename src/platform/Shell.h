@@ -1,0 +1,26 @@
+// shell32's ShellExecuteA: opens a document or web address with the desktop's
+// opener (xdg-open), detached, without waiting for it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Control.h"
+
+namespace platform {
+
+inline constexpr int SW_SHOWNORMAL = 1;
+
+// Returns a value greater than 32 when the opener was started, as the Windows call
+// does; the program ignores it. `lpDirectory` is a view path; when it names no
+// existing folder the opener starts in the current one.
+long ShellExecuteA(Hwnd hwnd, const std::string& lpOperation, const std::string& lpFile,
+                   const std::string& lpParameters, const std::string& lpDirectory, int nShowCmd);
+
+// Starts a program detached (argv[0] looked up in PATH); true when it was started.
+using Launcher = std::function<bool(const std::vector<std::string>& argv)>;
+// Replaces the launcher (tests); an empty function restores the real one.
+void setLauncher(Launcher launcher);
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+// The main window: the description, the status list, the counters, the note, the
+// start/cancel button, the help button and the logo, and the hidden drive,
+// directory and file lists through which the scan sees the file system.
+#pragma once
+
+#include <string>
+
+#include "platform/Error.h"
+#include "platform/FileControls.h"
+#include "platform/Form.h"
+#include "platform/ListBox.h"
+
+namespace scanner {
+
+class FormSpurlauf : public platform::Form {
+ public:
+  FormSpurlauf();
+
+  // Names the scan log, fills the texts, adds the first status line and shows the
+  // window modeless.
+  void INITIALIZE();
+  // One whole scan of every drive of ScanDrives.
+  void SPURlaufDRIVES();
+  // Points the hidden lists at StartPath with the file pattern and walks it.
+  void INITIALIZESEARCH(const std::string& StartPath, const std::string& Dateiendungen);
+  // Walks the directory that Dir1 shows.
+  void StartSearch();
+
+  void Command1_Click();
+  void CommandStartCancel_Click();
+  void Dir1_Change();
+  void Drive1_Change();
+  void Form_QueryUnload(bool& cancel);
+  void Picture1_Click();
+
+  // True while a walk may go on.
+  bool SearchFlag = false;
+
+  platform::PictureBox Picture1;
+  platform::Label LabelTitel;
+  platform::CommandButton Command1;
+  platform::Label Label4;
+  platform::ListBox ListStatus;
+  platform::Label Label3;
+  platform::Label LabelAnzahlVerzeichnisse;
+  platform::Label Label1;
+  platform::Label LabelAnzahldateien;
+  platform::Label LabelHinweis;
+  platform::Label LabelHalvek;
+  platform::CommandButton CommandStartCancel;
+  platform::Label Label2;
+  platform::DriveListBox Drive1;
+  platform::DirListBox Dir1;
+  platform::FileListBox File1;
+
+ private:
+  bool WalkDirectory(const std::string& DirPath, const std::string& ReturnPath);
+  // A subdirectory that cannot be entered is skipped; false to abandon the walk.
+  bool enterSubdirectory(const std::string& path);
+  void writeFileLines();
+  // Cancel and close request: the closing lines, the log closed, caption "start".
+  void finishCancelledScan();
+  // The log failed: tell the user, close it, and return to idle.
+  void abortOnLogFailure(const platform::RuntimeError& error);
+  void reportDirectoryDenied(const std::string& path);
+
+  std::string m_line;  // reused for every log line
+};
+
+// The one main window of the run; nullptr before it is created.
+FormSpurlauf* mainWindow();
+// Creates the main window (hidden) unless it exists; returns it.
+FormSpurlauf& createMainWindow();
+// Tests: destroys the main window so that the next run starts afresh.
+void destroyMainWindow();
+
+}  // namespace scanner

@@ -1,0 +1,136 @@
+// The scan run: the start/cancel button, one whole scan, and the close request.
+#include <string>
+
+#include "app/Module1.h"
+#include "platform/Runtime.h"
+#include "platform/Text.h"
+#include "scanner/FormSpurlauf.h"
+#include "scanner/ScanLog.h"
+#include "scanner/standards.h"
+
+namespace scanner {
+
+namespace {
+constexpr const char* kStart = "start";
+constexpr const char* kCancel = "abbrechen";
+}  // namespace
+
+void FormSpurlauf::CommandStartCancel_Click() {
+  const std::string caption = CommandStartCancel.Caption();
+  if (caption == kStart) {
+    CommandStartCancel.setCaption(kCancel);
+    SPURlaufDRIVES();
+  } else if (caption == kCancel) {
+    // Arrives during a yield of the walk: nothing of the scan may run after this.
+    SearchFlag = false;
+    finishCancelledScan();
+    platform::End();
+  }
+}
+
+void FormSpurlauf::Form_QueryUnload(bool& /*cancel*/) {
+  if (CommandStartCancel.Caption() == kCancel) {
+    SearchFlag = false;
+    finishCancelledScan();
+  }
+  platform::End();
+}
+
+void FormSpurlauf::finishCancelledScan() {
+  try {
+    writeScanLogLine(kCancelLine);
+    if (LabelHinweis.Visible()) writeNoteLines();
+    closeScanLog();
+  } catch (const platform::RuntimeError& e) {
+    platform::MsgBox(scanLogFailureMessage(e));
+    try {
+      closeScanLog();
+    } catch (const platform::RuntimeError&) {
+      // Already reported.
+    }
+  }
+  CommandStartCancel.setCaption(kStart);
+}
+
+void FormSpurlauf::abortOnLogFailure(const platform::RuntimeError& error) {
+  SearchFlag = false;
+  try {
+    closeScanLog();
+  } catch (const platform::RuntimeError&) {
+    // The first failure is the one worth telling.
+  }
+  AddStatusLine("Protokolldatei konnte nicht geschrieben werden - Scan beendet, Protokoll unvollständig.");
+  platform::MsgBox(scanLogFailureMessage(error));
+  CommandStartCancel.setCaption(kStart);
+}
+
+void FormSpurlauf::SPURlaufDRIVES() {
+  LabelHinweis.setVisible(false);
+  ListStatus.Clear();
+  app::FilesFound = 0;
+  app::DirsFound = 0;
+
+  try {
+    openScanLog();
+    writeScanLogLine(std::string(kLogHeader) + platform::DateText() + " " + platform::TimeText());
+  } catch (const platform::RuntimeError& e) {
+    abortOnLogFailure(e);
+    return;
+  }
+
+  AddStatusLine("SCAN-START: " + platform::DateText() + " " + platform::TimeText());
+  std::string letters;
+  for (const std::string& root : app::ScanDrives) letters += platform::Left(root, 1) + ", ";
+  AddStatusLine("Gefundene Festplatten: " + platform::Left(letters, platform::Len(letters) - 2));
+
+  for (const std::string& root : app::ScanDrives) {
+    AddStatusLine("Festplatte " + root + " wird gescannt...");
+    try {
+      INITIALIZESEARCH(root, "*.*");
+    } catch (const ScanLogError& e) {
+      if (!platform::programEnded()) abortOnLogFailure(e);
+      return;
+    } catch (const platform::RuntimeError& e) {
+      // The drive itself could not be listed (denied, gone, not ready): say so
+      // and go on with the next one.
+      SearchFlag = false;
+      if (e.number() == platform::err::kAccessDenied) {
+        reportDirectoryDenied(root);
+      } else {
+        AddStatusLine("Festplatte " + root + " konnte nicht gelesen werden: " +
+                      platform::errorDescription(e.number()));
+      }
+    }
+    if (platform::programEnded()) return;
+  }
+
+  AddStatusLine("SCAN-ENDE: " + platform::DateText() + " " + platform::TimeText());
+  try {
+    if (LabelHinweis.Visible()) writeNoteLines();
+    closeScanLog();
+  } catch (const platform::RuntimeError& e) {
+    abortOnLogFailure(e);
+    return;
+  }
+  CommandStartCancel.setCaption(kStart);
+}
+
+void FormSpurlauf::INITIALIZESEARCH(const std::string& StartPath, const std::string& Dateiendungen) {
+  if (StartPath.empty()) return;
+  Drive1.setDrive(platform::Left(StartPath, 2));
+  Dir1.setPath(StartPath);
+  File1.setPattern(Dateiendungen);
+  if (File1.ListCount() > 0) File1.setListIndex(0);
+  StartSearch();
+}
+
+void FormSpurlauf::StartSearch() {
+  SearchFlag = true;
+  const std::string path = Dir1.Path();
+  Dir1.Refresh();
+  File1.Refresh();
+  WalkDirectory(path, "");
+  SearchFlag = false;
+}
+
+}  // namespace scanner

@@ -1,0 +1,112 @@
+// The directory walk: depth first, subdirectories from the last list entry to the
+// first, then the files of the directory, one log line each.
+#include <string>
+
+#include "app/Module1.h"
+#include "platform/Error.h"
+#include "platform/Runtime.h"
+#include "scanner/FormSpurlauf.h"
+#include "scanner/ScanLog.h"
+#include "scanner/standards.h"
+
+namespace scanner {
+
+namespace {
+constexpr const char* kListFullMessage = "You've filled the list box. Abandoning search...";
+}  // namespace
+
+void FormSpurlauf::reportDirectoryDenied(const std::string& path) {
+  AddStatusLine("Zugriff verweigert auf " + path);
+  LabelHinweis.setVisible(true);
+}
+
+bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& ReturnPath) {
+  ++app::DirsFound;
+  LabelAnzahlVerzeichnisse.setCaption(std::to_string(app::DirsFound));
+  SearchFlag = true;
+
+  platform::DoEvents();
+  if (!SearchFlag) return true;
+
+  try {
+    int32_t number = Dir1.ListCount();
+    while (number > 0 && SearchFlag) {
+      const std::string pathBefore = Dir1.Path();
+      Dir1.setPath(DirPath);
+      bool nested = false;
+      // The list may have shrunk if the directory changed under us.
+      if (number <= Dir1.ListCount()) {
+        if (!enterSubdirectory(Dir1.List(number - 1))) return true;
+        if (Dir1.Path() != DirPath) nested = WalkDirectory(Dir1.Path(), pathBefore);
+      }
+      --number;
+      if (nested) return true;
+    }
+    if (!SearchFlag) return true;
+
+    // Every level lists its own files, whatever a nested level left behind.
+    if (Dir1.Path() != DirPath) Dir1.setPath(DirPath);
+    if (File1.Path() != DirPath) File1.setPath(DirPath);
+    writeFileLines();
+    if (!ReturnPath.empty()) Dir1.setPath(ReturnPath);
+    return false;
+  } catch (const ScanLogError&) {
+    throw;
+  } catch (const platform::RuntimeError& e) {
+    if (e.number() == platform::err::kListFull) {
+      platform::MsgBox(kListFullMessage);
+      return true;
+    }
+    if (e.number() == platform::err::kAccessDenied) reportDirectoryDenied(DirPath);
+    // Put the lists back so the calling level goes on where it was.
+    if (!ReturnPath.empty()) {
+      try {
+        Dir1.setPath(ReturnPath);
+      } catch (const platform::RuntimeError&) {
+        // The caller points the lists at its own directory again before going on.
+      }
+    }
+    return false;
+  }
+}
+
+bool FormSpurlauf::enterSubdirectory(const std::string& path) {
+  try {
+    Dir1.setPath(path);
+    return true;
+  } catch (const platform::RuntimeError& e) {
+    switch (e.number()) {
+      case platform::err::kListFull:
+        platform::MsgBox(kListFullMessage);
+        return false;
+      case platform::err::kAccessDenied:
+        // Only the directory that cannot be read is skipped.
+        reportDirectoryDenied(path);
+        break;
+      case platform::err::kPathNotFound:
+        break;  // gone since its parent was listed
+      default:
+        AddStatusLine("Verzeichnis konnte nicht gelesen werden: " + path + " (" +
+                      platform::errorDescription(e.number()) + ")");
+        break;
+    }
+    return true;
+  }
+}
+
+void FormSpurlauf::writeFileLines() {
+  const int32_t n = File1.ListCount();
+  if (n <= 0) return;
+  app::FilesFound += n;
+  LabelAnzahldateien.setCaption(std::to_string(app::FilesFound));
+  const std::string& folder = File1.Path();
+  const bool root = !folder.empty() && folder.back() == '\\';
+  for (int32_t i = 0; i < n; ++i) {
+    m_line.assign(folder);
+    if (!root) m_line += '\\';
+    m_line += File1.List(i);
+    writeScanLogLine(m_line);
+  }
+}
+
+}  // namespace scanner
