@@ -1,0 +1,116 @@
+// Drive1 -> Dir1 -> File1, and the file patterns of the window's file lists.
+#include "MediaTestSupport.h"
+#include "platform/FileControls.h"
+
+namespace {
+
+using mediatest::MediaTest;
+using Entries = std::vector<std::string>;
+
+class FileChainTest : public MediaTest {
+ protected:
+  void SetUp() override {
+    MediaTest::SetUp();
+    for (const char* name :
+         {"b.AVI", "a.mpg", "c.txt", "d.Dat", "e.dib", "f.avi.txt", "g", "h.avix", ".dat"}) {
+      rootD.file(name);
+    }
+    rootD.file("Filme/z.avi");
+    rootD.dir("Leer");
+    rootD.file("Leer/nur.txt");
+  }
+};
+
+TEST_F(FileChainTest, ChangingDrive1MovesDir1AndFile1AndSelectsTheFirstFile) {
+  form->Drive1.setDrive("D:");
+  EXPECT_EQ(form->Dir1.Path(), "D:\\");
+  EXPECT_EQ(form->File1.Path(), "D:\\");
+  EXPECT_EQ(form->File1.names(), (Entries{".dat", "a.mpg", "b.AVI", "d.Dat", "e.dib"}));
+  EXPECT_TRUE(form->File1.Selected(0));
+  EXPECT_EQ(form->File1.ListIndex(), 0);
+}
+
+TEST_F(FileChainTest, Dir1ChangeMakesFile1FollowAndSelectsItsFirstFile) {
+  form->Dir1.setPath("D:\\Filme");
+  EXPECT_EQ(form->File1.Path(), "D:\\Filme");
+  EXPECT_EQ(form->File1.names(), Entries{"z.avi"});
+  EXPECT_TRUE(form->File1.Selected(0));
+  EXPECT_EQ(form->File1.ListIndex(), 0);
+}
+
+TEST_F(FileChainTest, WithoutAMatchingFileNothingIsSelected) {
+  form->Dir1.setPath("D:\\Filme");
+  form->Dir1.setPath("D:\\Leer");
+  EXPECT_EQ(form->File1.Path(), "D:\\Leer");
+  EXPECT_EQ(form->File1.ListCount(), 0);
+  EXPECT_EQ(form->File1.ListIndex(), -1);
+}
+
+TEST_F(FileChainTest, AHiddenFile1FollowsButSelectsNothing) {
+  form->File1.setVisible(false);
+  form->Drive1.setDrive("D:");
+  EXPECT_EQ(form->File1.Path(), "D:\\");
+  EXPECT_EQ(form->File1.ListCount(), 5);
+  EXPECT_FALSE(form->File1.Selected(0));
+  EXPECT_EQ(form->File1.ListIndex(), -1);
+}
+
+TEST_F(FileChainTest, MainDrive1DoesNotMoveMainDir1) {
+  const std::string before = form->MainDir1.Path();
+  form->MainDrive1.setDrive("D:");
+  EXPECT_EQ(form->MainDrive1.Drive(), "D:");
+  EXPECT_EQ(form->MainDir1.Path(), before);
+  // And MainDir1 moves nothing else.
+  form->MainDir1.setPath("D:\\Filme");
+  EXPECT_NE(form->File1.Path(), "D:\\Filme");
+  EXPECT_NE(form->Dir1.Path(), "D:\\Filme");
+}
+
+TEST_F(FileChainTest, PlaylistListsShowTextFilesAndFileCdsEveryFile) {
+  for (platform::FileListBox* list :
+       {&form->PlaylistsVIDEO, &form->PlaylistsAUDIO, &form->PlaylistsSLIDESHOWS}) {
+    list->setPath("D:\\");
+    EXPECT_EQ(list->names(), (Entries{"c.txt", "f.avi.txt"})) << list->name();
+  }
+  form->FileCDS.setPath("D:\\");
+  EXPECT_EQ(form->FileCDS.ListCount(), 9);
+}
+
+struct PatternRow {
+  const char* name;
+  const char* patterns;
+  bool matches;
+};
+
+TEST(FilePatternTest, SeveralPatternsSeparatedBySemicolonsIgnoringCase) {
+  const PatternRow rows[] = {
+      {"film.avi", "*.avi;*.mpg;*.dat;*.dib", true},
+      {"FILM.AVI", "*.avi;*.mpg;*.dat;*.dib", true},
+      {"clip.Mpg", "*.avi;*.mpg;*.dat;*.dib", true},
+      {"bild.DIB", "*.avi;*.mpg;*.dat;*.dib", true},
+      {"x.dat", "*.avi;*.mpg;*.dat;*.dib", true},
+      {".dat", "*.avi;*.mpg;*.dat;*.dib", true},
+      {"film.avi.txt", "*.avi;*.mpg;*.dat;*.dib", false},
+      {"film.avix", "*.avi;*.mpg;*.dat;*.dib", false},
+      {"filmavi", "*.avi;*.mpg;*.dat;*.dib", false},
+      {"avi", "*.avi;*.mpg;*.dat;*.dib", false},
+      {"liste.txt", "*.txt", true},
+      {"LISTE.TXT", "*.txt", true},
+      {"liste.txt.bak", "*.txt", false},
+      {"\xC3\x84RZTE.TXT", "\xC3\xA4*.txt", true},  // umlauts ignore case too
+      {"a.avi", "*.mpg; *.avi ", true},             // blanks around a pattern
+      {"a.avi", "*.mpg;;*.avi;", true},             // empty patterns in between
+      {"a.avi", "", false},
+      {"a.b", "?.?", true},
+      {"ab.b", "?.?", false},
+      {"ohne", "*.*", true},  // "*.*" matches a name without a dot too
+      {"ohne", "*.avi;*.*", true},
+      {"x.avi", "x*", true},
+  };
+  for (const PatternRow& row : rows) {
+    EXPECT_EQ(platform::matchesPattern(row.name, row.patterns), row.matches)
+        << row.name << " / " << row.patterns;
+  }
+}
+
+}  // namespace
