@@ -63,6 +63,13 @@ TEST_F(MediaTest, TheFileIsReadInWindows1252WithCrLfALoneCrAndNoFinalLineEnd) {
                      "!media-video=D:\\\xE2\x82\xACuro", "mv=letzte"}));
 }
 
+TEST_F(MediaTest, AFileWithLinuxLineEndsIsReadLineByLineToo) {
+  writeMediaList("mv=eins\nmv=zwei\n\n!media-image=D:\\Bilder\n");
+  form->GETmediaDIRECTORIES(form->ListMediaDirectories);
+  EXPECT_EQ(entries(form->ListMediaDirectories),
+            (Entries{"mv=eins", "mv=zwei", "!media-image=D:\\Bilder"}));
+}
+
 TEST_F(MediaTest, ALineEqualToADriveEntryApartFromCaseIsLeftOut) {
   rootC.dir("!media-audio-Rock");
   writeMediaList("!MEDIA-AUDIO=C:\\!MEDIA-AUDIO-ROCK\r\n");
