@@ -1,0 +1,33 @@
+#!/bin/sh
+# Draws the program's icon (32 x 32, 16 colours, XPM) and logo (281 x 58, PNG)
+# with ImageMagick. Run it in this folder; it overwrites icon.xpm and logo.png.
+# Needs ImageMagick's convert and the DejaVu fonts (fonts-dejavu-core).
+set -eu
+cd "$(dirname "$0")"
+
+# The icon: a hard disk seen from above - case, platter, hub, read arm and a
+# busy light - in the colours of the classic 16-colour palette, no smoothing.
+convert -size 32x32 xc:none +antialias \
+  -fill '#808080' -stroke '#000000' -draw 'roundrectangle 2,4 29,28 3,3' \
+  -fill '#C0C0C0' -stroke '#000000' -draw 'roundrectangle 2,3 28,27 3,3' \
+  -fill '#FFFFFF' -stroke '#808080' -draw 'circle 13,15 13,5' \
+  -fill none -stroke '#C0C0C0' -draw 'circle 13,15 13,9' \
+  -fill '#000080' -stroke '#000000' -draw 'circle 13,15 13,13' \
+  -stroke '#800000' -strokewidth 2 -draw 'line 24,7 16,16' \
+  -strokewidth 1 -fill '#000080' -stroke '#000000' -draw 'circle 24,7 24,5' \
+  -fill '#00FF00' -stroke '#008000' -draw 'rectangle 23,22 25,24' \
+  -colors 16 icon.xpm
+
+# The logo: the same disk, large, beside the publisher's name.
+convert -size 281x58 xc:'#F4F6FA' \
+  -fill '#C0C0C0' -stroke '#000080' -strokewidth 2 -draw 'circle 29,28 29,4' \
+  -fill none -stroke '#9098A8' -strokewidth 1 -draw 'circle 29,28 29,10' \
+  -draw 'circle 29,28 29,16' \
+  -fill '#000080' -stroke '#000080' -draw 'circle 29,28 29,23' \
+  -stroke '#A00000' -strokewidth 3 -draw 'line 52,7 36,24' \
+  -fill '#A00000' -stroke '#A00000' -strokewidth 1 -draw 'circle 52,7 52,4' \
+  -stroke none -fill '#000080' -font DejaVu-Sans-Bold -pointsize 35 \
+  -draw "text 64,38 'HALVEK'" \
+  -fill '#505868' -font DejaVu-Sans -pointsize 11 \
+  -draw "text 66,53 'Festplatten-Hilfe  www.halvek.de'" \
+  -depth 8 -strip -define png:exclude-chunks=date,time logo.png
