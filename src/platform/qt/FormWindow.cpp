@@ -1,0 +1,110 @@
+#include "platform/qt/FormWindow.h"
+
+#include <QCloseEvent>
+#include <algorithm>
+
+#include "platform/Runtime.h"
+#include "platform/qt/Assets.h"
+#include "platform/qt/Events.h"
+#include "platform/qt/Twips.h"
+
+namespace qtui {
+
+namespace {
+
+Qt::WindowFlags flagsFor(platform::FormBorder border) {
+  switch (border) {
+    case platform::FormBorder::FixedDialog:
+      // Title and close button only; as a dialog it gets no task-bar entry of
+      // its own with most window managers.
+      return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    case platform::FormBorder::Sizable:
+      break;
+  }
+  return Qt::Window;
+}
+
+}  // namespace
+
+FormWindow::FormWindow(platform::Form& form, UpdateQueue& queue)
+    : QWidget(nullptr, flagsFor(form.border())), m_form(form) {
+  setObjectName(QString::fromStdString(form.name()));
+  setWindowTitle(QString::fromStdString(form.Caption()));
+  const QSize client = clientSizeInPixels(form.clientWidth(), form.clientHeight());
+  if (form.border() == platform::FormBorder::FixedDialog) {
+    setFixedSize(client);
+  } else {
+    resize(client);
+  }
+  if (!form.icon.empty()) setWindowIcon(assetIcon(form.icon));
+
+  for (platform::Control* control : form.controls()) {
+    m_views.push_back(createView(*control, this, queue));
+  }
+  setUpTabOrder();
+  m_form.attachView(this);
+}
+
+FormWindow::~FormWindow() {
+  const bool alive = modelAlive();
+  m_views.clear();  // each view detaches itself from a model that still lives
+  if (alive && m_form.view() == this) m_form.attachView(nullptr);
+}
+
+bool FormWindow::modelAlive() const {
+  return std::all_of(m_views.begin(), m_views.end(),
+                     [](const std::unique_ptr<View>& v) { return v->modelAlive(); });
+}
+
+View* FormWindow::view(const std::string& controlName) const {
+  for (const auto& v : m_views) {
+    if (v->control().name() == controlName) return v.get();
+  }
+  return nullptr;
+}
+
+void FormWindow::setUpTabOrder() {
+  // Controls with a tab stop take the focus in the order of their tab indices;
+  // labels, picture boxes and the others never do.
+  std::vector<View*> order;
+  for (const auto& v : m_views) {
+    const platform::Control& c = v->control();
+    const bool focusable = c.tabStop && c.kind() != platform::ControlKind::Label &&
+                           c.kind() != platform::ControlKind::PictureBox;
+    v->widget()->setFocusPolicy(focusable ? Qt::StrongFocus : Qt::NoFocus);
+    if (focusable) order.push_back(v.get());
+  }
+  std::stable_sort(order.begin(), order.end(), [](const View* a, const View* b) {
+    return a->control().tabIndex() < b->control().tabIndex();
+  });
+  for (size_t i = 1; i < order.size(); ++i) {
+    QWidget::setTabOrder(order[i - 1]->widget(), order[i]->widget());
+  }
+  if (!order.empty()) order.front()->widget()->setFocus(Qt::OtherFocusReason);
+}
+
+void FormWindow::formChanged(const platform::Form& form, platform::Property what) {
+  switch (what) {
+    case platform::Property::Caption:
+      setWindowTitle(QString::fromStdString(form.Caption()));
+      break;
+    case platform::Property::Visible:
+      setVisible(form.Visible());
+      break;
+    default:
+      break;
+  }
+}
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+  if (platform::programEnded() || !modelAlive()) {
+    event->accept();
+    return;
+  }
+  // The window stays as it is unless the form hides it (or the program ends).
+  event->ignore();
+  runEventHandler([this] { m_form.requestClose(); });
+  if (!platform::programEnded() && modelAlive() && !m_form.Visible() && onClosed) onClosed();
+}
+
+}  // namespace qtui

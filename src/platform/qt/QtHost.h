@@ -1,0 +1,78 @@
+// The Qt user interface of the form runtime: the application object, the event
+// pump behind DoEvents, the message box, the windows of the forms and the end of
+// the program. The only host of the program; tests of the logic use a scripted one.
+#pragma once
+
+#include <QElapsedTimer>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Runtime.h"
+#include "platform/qt/UpdateQueue.h"
+
+class QApplication;
+
+namespace qtui {
+
+class FormWindow;
+
+// The title of a message box that has none of its own, as the classic runtime
+// used the project's name.
+inline constexpr const char* kApplicationTitle = "Rozozovuvor-Ororuzi";
+
+class QtHost final : public platform::UiHost {
+ public:
+  // Creates the QApplication (one per process) with the windows' default font.
+  // `argc` and `argv` must outlive the host.
+  QtHost(int& argc, char** argv);
+  // Destroys the windows (detaching them from their forms) and the application;
+  // if this is the current host, the headless one takes over.
+  ~QtHost() override;
+  QtHost(const QtHost&) = delete;
+  QtHost& operator=(const QtHost&) = delete;
+
+  // Runs the event loop until the program ends; returns 0 at once if it has
+  // ended already.
+  int exec();
+
+  // Lets pending input through (at most once a millisecond, see QtHost.cpp);
+  // model changes reach the widgets through the update queue.
+  void doEvents() override;
+  // A modal box with the prompt and an OK button, titled kApplicationTitle;
+  // returns when it is dismissed.
+  void msgBox(const std::string& prompt) override;
+  // Creates the form's window on first show, brings it up to date and shows it.
+  void showForm(platform::Form& form) override;
+  // Hides every window and makes exec() return.
+  void end() override;
+
+  // Applies every pending model change to the widgets now.
+  void flush();
+  // The form's window; nullptr before the form was first shown.
+  FormWindow* window(const platform::Form& form) const;
+  // Destroys the form's window, detaching it from the form; the next Show makes
+  // a new one. For a form that is about to be destroyed.
+  void releaseForm(const platform::Form& form);
+
+  UpdateQueue& updates() { return m_updates; }
+
+  // At most this often model changes are pushed to the widgets (and painted).
+  static constexpr std::chrono::milliseconds kRepaintInterval{50};
+  // At most this often DoEvents runs a pass of the event loop.
+  static constexpr std::chrono::microseconds kPumpInterval{1000};
+
+ private:
+  void dropDeadWindows();
+  bool anyWindowVisible() const;
+
+  std::unique_ptr<QApplication> m_app;
+  UpdateQueue m_updates;
+  std::vector<std::unique_ptr<FormWindow>> m_windows;
+  QElapsedTimer m_clock;
+  qint64 m_lastPump = 0;
+  bool m_inExec = false;
+};
+
+}  // namespace qtui
