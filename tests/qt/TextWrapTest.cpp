@@ -1,6 +1,8 @@
 // Line breaking of label captions, with every character one unit wide.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/qt/TextWrap.h"
 
 namespace {
@@ -16,6 +18,16 @@ struct Row {
   qreal width;
   QStringList lines;
 };
+
+// Names the row in test listings by its text, in plain ASCII letters.
+void PrintTo(const Row& row, std::ostream* out) {
+  *out << "width " << row.width << " ";
+  for (const char* c = row.text; *c; ++c) {
+    const bool plain =
+        (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+    *out << (plain ? *c : '_');
+  }
+}
 
 class TextWrapTable : public testing::TestWithParam<Row> {};
 

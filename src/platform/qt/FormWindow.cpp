@@ -1,5 +1,6 @@
 #include "platform/qt/FormWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <algorithm>
 
@@ -29,6 +30,9 @@ Qt::WindowFlags flagsFor(platform::FormBorder border) {
 FormWindow::FormWindow(platform::Form& form, UpdateQueue& queue)
     : QWidget(nullptr, flagsFor(form.border())), m_form(form) {
   setObjectName(QString::fromStdString(form.name()));
+  // Set on the window itself, so that no class-specific font of the desktop's
+  // theme (buttons, lists) takes over: every control uses the window's font.
+  setFont(QApplication::font());
   setWindowTitle(QString::fromStdString(form.Caption()));
   const QSize client = clientSizeInPixels(form.clientWidth(), form.clientHeight());
   if (form.border() == platform::FormBorder::FixedDialog) {
