@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -390,6 +391,40 @@ TEST_F(MainWindow, AnErrorThatNoHandlerTrapsIsShownAndEndsTheProgram) {
   EXPECT_TRUE(platform::programEnded());
 }
 
+TEST_F(MainWindow, AClickOrACloseRequestDuringAYieldRunsInsideIt) {
+  // The start handler stands for a scan: it yields until something stops it.
+  auto* button = widget<QPushButton>("CommandStartCancel");
+  int depth = 0;
+  std::vector<std::string> events;
+  bool stop = false;
+  const auto walk = [&] {
+    QElapsedTimer clock;
+    clock.start();
+    while (!stop && clock.elapsed() < 2000) platform::DoEvents();
+  };
+  form->CommandStartCancel.onClick = [&] {
+    ++depth;
+    if (depth == 1) {
+      QTimer::singleShot(20, [button] { qttest::click(*button); });
+      walk();
+      stop = false;
+      QTimer::singleShot(20, [this] { window->close(); });
+      walk();
+    } else {
+      events.push_back("click at depth " + std::to_string(depth));
+      stop = true;
+    }
+    --depth;
+  };
+  form->onQueryUnload = [&](bool& cancel) {
+    events.push_back("close at depth " + std::to_string(depth + 1));
+    cancel = true;
+    stop = true;
+  };
+  qttest::click(*button);
+  EXPECT_EQ(events, (std::vector<std::string>{"click at depth 2", "close at depth 2"}));
+}
+
 // --- message box -------------------------------------------------------------------------
 
 TEST_F(MainWindow, MsgBoxIsModalAndReturnsWhenOkIsPressed) {
@@ -404,6 +439,7 @@ TEST_F(MainWindow, MsgBoxIsModalAndReturnsWhenOkIsPressed) {
     EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
     EXPECT_EQ(box->buttons().size(), 1);
     EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    EXPECT_TRUE(box->button(QMessageBox::Ok)->icon().isNull());
     box->button(QMessageBox::Ok)->click();
   });
   platform::MsgBox("Die Protokolldatei ließ sich nicht schreiben.");

@@ -1,7 +1,9 @@
 #include "platform/qt/QtHost.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 
 #include "platform/Form.h"
@@ -82,6 +84,8 @@ void QtHost::msgBox(const std::string& prompt) {
   box.setText(QString::fromStdString(prompt));
   box.setStandardButtons(QMessageBox::Ok);
   box.setDefaultButton(QMessageBox::Ok);
+  // A plain OK, whatever the desktop's style puts on dialog buttons.
+  box.button(QMessageBox::Ok)->setIcon(QIcon());
   box.exec();
 }
 
