@@ -157,6 +157,11 @@ std::string DirListBox::List(int32_t index) const {
   return m_path.size() == 3 ? m_path + name : m_path + "\\" + name;
 }
 
+std::shared_ptr<const DirectoryListing> DirListBox::listing() const {
+  ensureListing();
+  return m_listing;
+}
+
 void DirListBox::Refresh() {
   m_listing = listDirectory(m_path, true);
   notify(Property::Items);

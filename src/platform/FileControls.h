@@ -56,6 +56,10 @@ class DirListBox : public Control {
   // Reads the directory from disk again.
   void Refresh();
 
+  // The listing behind ListCount and List: it never changes once made, so a
+  // holder sees the directory as it was read even if the list re-reads it.
+  std::shared_ptr<const DirectoryListing> listing() const;
+
   std::function<void()> onChange;
 
  private:

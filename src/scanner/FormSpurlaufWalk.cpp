@@ -29,16 +29,21 @@ bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& 
   if (!SearchFlag) return true;
 
   try {
-    int32_t number = Dir1.ListCount();
+    // The subdirectories as they were when this level began: a directory that
+    // changes during the walk can then neither repeat nor skip a subdirectory.
+    const auto listing = Dir1.listing();
+    auto number = static_cast<int32_t>(listing->subdirs.size());
     while (number > 0 && SearchFlag) {
       const std::string pathBefore = Dir1.Path();
       Dir1.setPath(DirPath);
-      bool nested = false;
-      // The list may have shrunk if the directory changed under us.
-      if (number <= Dir1.ListCount()) {
-        if (!enterSubdirectory(Dir1.List(number - 1))) return true;
-        if (Dir1.Path() != DirPath) nested = WalkDirectory(Dir1.Path(), pathBefore);
+      const std::string& name = listing->subdirs[static_cast<size_t>(number - 1)];
+      if (!enterSubdirectory(DirPath.back() == '\\' ? DirPath + name : DirPath + "\\" + name)) {
+        return true;
       }
+      bool nested = false;
+      // A copy: Dir1's path changes while the nested level runs.
+      const std::string child = Dir1.Path();
+      if (child != DirPath) nested = WalkDirectory(child, pathBefore);
       --number;
       if (nested) return true;
     }

@@ -102,3 +102,65 @@ fs::path testOutputDir() {
 }
 
 }  // namespace testsupport
+
+#include <grp.h>
+#include <sys/wait.h>
+
+#include <ctime>
+
+namespace testsupport {
+
+platform::Clock fixedClock(int year, int month, int day, int hour, int minute, int second) {
+  std::tm parts{};
+  parts.tm_year = year - 1900;
+  parts.tm_mon = month - 1;
+  parts.tm_mday = day;
+  parts.tm_hour = hour;
+  parts.tm_min = minute;
+  parts.tm_sec = second;
+  parts.tm_isdst = -1;
+  const auto at = std::chrono::system_clock::from_time_t(std::mktime(&parts));
+  return [at] { return at; };
+}
+
+namespace {
+
+void handOver(const fs::path& tree, uid_t uid, gid_t gid) {
+  if (::lchown(tree.c_str(), uid, gid) != 0) return;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(tree, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (::lchown(it->path().c_str(), uid, gid) != 0) continue;
+  }
+}
+
+}  // namespace
+
+int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int()>& work) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (::geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      constexpr gid_t kNogroup = 65534;
+      for (const auto& tree : trees) handOver(tree, kNobody, kNogroup);
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0) _exit(120);
+    }
+    int rc = 121;
+    try {
+      rc = work();
+    } catch (...) {
+      rc = 122;
+    }
+    std::fflush(nullptr);
+    _exit(rc);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace testsupport

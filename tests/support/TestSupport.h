@@ -61,3 +61,15 @@ class ScriptedHost : public platform::UiHost {
 std::filesystem::path testOutputDir();
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+// A clock fixed at the given local date and time.
+platform::Clock fixedClock(int year, int month, int day, int hour, int minute, int second);
+
+// Runs `work` in a child process without root's privileges (as "nobody" when the
+// tests run as root, after handing `tree` to that user), so that permission bits
+// are honoured. Returns the child's exit code; -1 when it did not exit normally.
+int runUnprivileged(const std::vector<std::filesystem::path>& trees, const std::function<int()>& work);
+
+}  // namespace testsupport

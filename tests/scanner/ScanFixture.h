@@ -1,0 +1,96 @@
+// A scan set-up: drive C: (and optionally D:) over temporary folders, the program
+// folder on drive P:, a fixed clock, a scripted UI host and a fresh main window.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Module1.h"
+#include "platform/Drives.h"
+#include "platform/Runtime.h"
+#include "platform/Text.h"
+#include "scanner/FormSpurlauf.h"
+#include "support/TestSupport.h"
+
+namespace scantest {
+
+inline constexpr const char* kLogName = "protokoll-12-06-2026-14-05-09.txt";
+inline constexpr const char* kHeader = "HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: 12-06-2026 14:05:09";
+
+class ScanTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::resetProgramEnded();
+    scanner::destroyMainWindow();
+    useDrives({'C'});
+    platform::App.Path = "P:\\tools";
+    programDir = prog.dir("tools");
+    platform::setClock(testsupport::fixedClock(2026, 12, 6, 14, 5, 9));
+    app::ScanDrives = {"C:\\"};
+    app::DirsFound = 0;
+    app::FilesFound = 0;
+  }
+
+  void TearDown() override {
+    platform::CloseAll();
+    scanner::destroyMainWindow();
+    platform::setClock({});
+    platform::setSystemDrives(platform::DriveTable{});
+    platform::resetProgramEnded();
+  }
+
+  // Letters among C, D map to the folders c and d; P is the program's drive.
+  void useDrives(std::vector<char> letters, std::vector<std::string> mountPoints = {}) {
+    std::vector<platform::Drive> drives;
+    for (char l : letters) {
+      const auto& root = l == 'C' ? c : d;
+      drives.push_back({l, root.path().string(), platform::DRIVE_FIXED, "ext4", "/dev/test"});
+    }
+    drives.push_back({'P', prog.path().string(), platform::DRIVE_FIXED, "ext4", "/dev/test"});
+    platform::setSystemDrives(platform::DriveTable::fromDrives(drives, mountPoints));
+  }
+
+  scanner::FormSpurlauf& start() {
+    auto& form = scanner::createMainWindow();
+    form.INITIALIZE();
+    return form;
+  }
+
+  // Starts a scan with a click, as the user does.
+  scanner::FormSpurlauf& scan() {
+    auto& form = start();
+    form.CommandStartCancel.click();
+    return form;
+  }
+
+  std::filesystem::path logPath() const { return programDir / kLogName; }
+  // The log's lines, decoded from Windows-1252.
+  std::vector<std::string> logLines() const {
+    std::vector<std::string> lines = testsupport::splitCrLf(testsupport::readFile(logPath()));
+    for (auto& line : lines) line = platform::fromAnsi(line);
+    return lines;
+  }
+  std::vector<std::string> statusLines() const {
+    return scanner::mainWindow()->ListStatus.items();
+  }
+
+  // The example tree: C:\A\a.txt, C:\B\B1\x.txt, C:\B\b.txt, C:\r.txt.
+  void makeExampleTree() {
+    c.file("A/a.txt", "a");
+    c.file("B/B1/x.txt", "x");
+    c.file("B/b.txt", "b");
+    c.file("r.txt", "r");
+  }
+
+  testsupport::TempDir c;
+  testsupport::TempDir d;
+  testsupport::TempDir prog;
+  std::filesystem::path programDir;
+  testsupport::ScriptedHost host;
+};
+
+}  // namespace scantest

@@ -1,0 +1,186 @@
+// A whole scan as the user runs it: the log's lines, the status lines, cancel and
+// close, a second scan, and the failures of the log and of whole drives.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "scanner/ScanLog.h"
+#include "scanner/ScanFixture.h"
+
+namespace scantest {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST_F(ScanTest, ExampleTreeGivesItsFourLinesInWalkOrder) {
+  makeExampleTree();
+  auto& form = scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\B\\B1\\x.txt", "C:\\B\\b.txt", "C:\\A\\a.txt",
+                                      "C:\\r.txt"));
+  EXPECT_EQ(app::DirsFound, 4);
+  EXPECT_EQ(app::FilesFound, 4);
+  EXPECT_EQ(form.LabelAnzahlVerzeichnisse.Caption(), "4");
+  EXPECT_EQ(form.LabelAnzahldateien.Caption(), "4");
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+  EXPECT_FALSE(form.LabelHinweis.Visible());
+  EXPECT_EQ(host.ends, 0);
+  EXPECT_EQ(host.yields, 4);  // one per directory
+  EXPECT_THAT(statusLines(),
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C",
+                          "Festplatte C:\\ wird gescannt...", "SCAN-ENDE: 12-06-2026 14:05:09"));
+  // The log file ends with the CR LF of its last line and has no byte-order mark.
+  const std::string bytes = testsupport::readFile(logPath());
+  EXPECT_EQ(bytes.substr(0, 4), "HALV");
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
+TEST_F(ScanTest, EmptyDirectoriesAndRootWithoutFilesWriteNothing) {
+  c.dir("leer");
+  c.dir("a/b/c");
+  scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader));
+  EXPECT_EQ(app::DirsFound, 5);
+  EXPECT_EQ(app::FilesFound, 0);
+}
+
+TEST_F(ScanTest, CancelAtTheYieldOnEnteringAStopsEverything) {
+  makeExampleTree();
+  // Directories are entered as C:\, C:\B, C:\B\B1, C:\A.
+  host.atYield(4, [] { scanner::mainWindow()->CommandStartCancel.click(); });
+  auto& form = scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\B\\B1\\x.txt", "C:\\B\\b.txt",
+                                      std::string(scanner::kCancelLine)));
+  EXPECT_EQ(host.ends, 1);
+  EXPECT_TRUE(platform::programEnded());
+  EXPECT_EQ(host.yields, 4);  // nothing of the walk ran after the cancel
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+  EXPECT_EQ(statusLines().back(), "Festplatte C:\\ wird gescannt...");
+}
+
+TEST_F(ScanTest, CancelWithTwoDrivesWalksNoFurtherDrive) {
+  useDrives({'C', 'D'});
+  app::ScanDrives = {"C:\\", "D:\\"};
+  c.file("c.txt");
+  d.file("d.txt");
+  host.atYield(1, [] { scanner::mainWindow()->CommandStartCancel.click(); });
+  scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, std::string(scanner::kCancelLine)));
+  EXPECT_EQ(host.yields, 1);
+  EXPECT_EQ(statusLines().back(), "Festplatte C:\\ wird gescannt...");
+}
+
+TEST_F(ScanTest, CloseRequestDuringAScanEndsLikeACancel) {
+  makeExampleTree();
+  host.atYield(2, [] { scanner::mainWindow()->requestClose(); });
+  scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, std::string(scanner::kCancelLine)));
+  EXPECT_EQ(host.ends, 1);
+}
+
+TEST_F(ScanTest, CloseRequestWhileIdleWritesNothing) {
+  makeExampleTree();
+  auto& form = start();
+  form.requestClose();
+  EXPECT_EQ(host.ends, 1);
+  EXPECT_FALSE(std::filesystem::exists(logPath()));
+}
+
+TEST_F(ScanTest, CloseRequestAfterACompletedScanLeavesTheLogAsItWas) {
+  makeExampleTree();
+  auto& form = scan();
+  const std::string before = testsupport::readFile(logPath());
+  form.requestClose();
+  EXPECT_EQ(host.ends, 1);
+  EXPECT_EQ(testsupport::readFile(logPath()), before);
+}
+
+TEST_F(ScanTest, SecondScanRewritesTheSameLog) {
+  makeExampleTree();
+  auto& form = scan();
+  const std::string firstName = app::LogFileName;
+  c.file("A/neu.txt");
+  std::filesystem::remove(c.path() / "r.txt");
+  form.ListStatus.AddItem("alt");
+  form.CommandStartCancel.click();
+  EXPECT_EQ(app::LogFileName, firstName);
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\B\\B1\\x.txt", "C:\\B\\b.txt", "C:\\A\\a.txt",
+                                      "C:\\A\\neu.txt"));
+  EXPECT_EQ(statusLines().front(), "SCAN-START: 12-06-2026 14:05:09");
+  EXPECT_EQ(app::FilesFound, 4);
+  EXPECT_EQ(host.ends, 0);
+}
+
+TEST_F(ScanTest, StatusLinesOfTwoDrives) {
+  useDrives({'C', 'D'});
+  app::ScanDrives = {"C:\\", "D:\\"};
+  c.file("c.txt");
+  d.file("sub/d.txt");
+  scan();
+  EXPECT_THAT(statusLines(),
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C, D",
+                          "Festplatte C:\\ wird gescannt...", "Festplatte D:\\ wird gescannt...",
+                          "SCAN-ENDE: 12-06-2026 14:05:09"));
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\c.txt", "D:\\sub\\d.txt"));
+}
+
+TEST_F(ScanTest, NoScanDriveGivesTheHeaderOnly) {
+  app::ScanDrives.clear();
+  auto& form = scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader));
+  EXPECT_THAT(statusLines(), ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: ",
+                                         "SCAN-ENDE: 12-06-2026 14:05:09"));
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+}
+
+TEST_F(ScanTest, DriveThatIsGoneIsReportedAndTheScanGoesOn) {
+  useDrives({'C', 'D'});
+  app::ScanDrives = {"D:\\", "C:\\"};
+  c.file("c.txt");
+  std::filesystem::remove_all(d.path());
+  auto& form = scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\c.txt"));
+  const auto lines = statusLines();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[3], "Festplatte D:\\ konnte nicht gelesen werden: Pfad nicht gefunden");
+  EXPECT_EQ(lines[4], "Festplatte C:\\ wird gescannt...");
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+  EXPECT_THAT(host.messages, IsEmpty());
+}
+
+TEST_F(ScanTest, LogThatCannotBeCreatedIsReportedAndTheWindowStaysUsable) {
+  platform::App.Path = "P:\\fehlt";  // no such folder
+  makeExampleTree();
+  auto& form = scan();
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("P:\\fehlt\\protokoll-12-06-2026-14-05-09.txt"), std::string::npos);
+  EXPECT_NE(host.messages[0].find("Pfad nicht gefunden"), std::string::npos);
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+  EXPECT_EQ(host.ends, 0);
+  EXPECT_EQ(app::DirsFound, 0);
+}
+
+TEST_F(ScanTest, FullDiskIsReportedNeverAsAComplete) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full on this machine";
+  makeExampleTree();
+  std::filesystem::create_symlink("/dev/full", logPath());
+  auto& form = scan();
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("Datenträger voll"), std::string::npos);
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+  EXPECT_NE(statusLines().back().find("unvollständig"), std::string::npos);
+  // A new scan after the failure runs normally.
+  std::filesystem::remove(logPath());
+  host.messages.clear();
+  form.CommandStartCancel.click();
+  EXPECT_THAT(host.messages, IsEmpty());
+  EXPECT_EQ(logLines().size(), 5u);
+}
+
+TEST_F(ScanTest, ProgramFolderOnADriveRootGetsOneBackslash) {
+  platform::App.Path = "P:\\";
+  start();
+  EXPECT_EQ(app::LogFileName, "P:\\protokoll-12-06-2026-14-05-09.txt");
+}
+
+}  // namespace
+}  // namespace scantest
