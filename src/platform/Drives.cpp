@@ -322,6 +322,14 @@ std::string DriveTable::hostToView(std::string_view hostPath) const {
   view += ":\\";
   std::string_view rest = std::string_view(path).substr(mountPoint.size());
   if (rest.starts_with('/')) rest.remove_prefix(1);
+  // Printable ASCII without "\" maps byte for byte: only the separators change.
+  if (std::all_of(rest.begin(), rest.end(),
+                  [](char ch) { return ch >= 0x20 && ch < 0x7F && ch != '\\'; })) {
+    const size_t base = view.size();
+    view += rest;
+    std::replace(view.begin() + static_cast<std::ptrdiff_t>(base), view.end(), '/', '\\');
+    return view;
+  }
   while (!rest.empty()) {
     const size_t slash = rest.find('/');
     appendHostNameAsView(view, rest.substr(0, slash));
@@ -345,6 +353,27 @@ std::optional<std::string> DriveTable::viewToHost(std::string_view viewPath) con
   // The view's names never hold "\" (it is escaped) nor "/" (no host name does), so
   // both split. "C:name" has no current folder to be relative to: it is below C:\.
   std::string_view rest = viewPath.substr(2);
+  // Most paths hold no escaped byte (every escape starts with the byte 0xEF): then
+  // the names are the host names and only the separators change.
+  if (rest.find('\xEF') == std::string_view::npos) {
+    while (!rest.empty() && (rest.front() == '\\' || rest.front() == '/')) rest.remove_prefix(1);
+    if (rest.empty()) return host;
+    const size_t base = host.size();
+    if (host.back() != '/') host += '/';
+    host += rest;
+    for (size_t i = base; i < host.size(); ++i) {
+      if (host[i] == '\\') host[i] = '/';
+    }
+    // Repeated or trailing separators name the same folder.
+    size_t out = base;
+    for (size_t i = base; i < host.size(); ++i) {
+      if (host[i] == '/' && out > 0 && host[out - 1] == '/') continue;
+      host[out++] = host[i];
+    }
+    host.resize(out);
+    if (host.size() > 1 && host.back() == '/') host.pop_back();
+    return host;
+  }
   while (!rest.empty()) {
     const size_t sep = rest.find_first_of("\\/");
     const std::string_view name = rest.substr(0, sep);

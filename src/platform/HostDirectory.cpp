@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,10 +22,43 @@ namespace {
 uint64_t g_epoch = 1;
 DirectoryStats g_stats;
 
-// The directories on the current path, outermost first.
-std::vector<std::shared_ptr<DirectoryListing>>& keptListings() {
-  static std::vector<std::shared_ptr<DirectoryListing>> kept;
+// A kept listing and, while the descriptor budget allows, its directory open, so
+// that a child is opened relative to it and a check costs one fstat: paths are
+// never resolved from "/" again, however deep the tree.
+struct Kept {
+  std::shared_ptr<DirectoryListing> listing;
+  size_t pathLength = 0;  // its host path is the first pathLength bytes of g_keptPath
+  int fd = -1;
+};
+
+// Host path of the innermost kept listing; the others are its ancestors, so one
+// string serves them all and deep trees do not cost a copy of the path per level.
+std::string g_keptPath;
+
+// The directories on the current path, outermost first: each is an ancestor of
+// the next.
+std::vector<Kept>& keptListings() {
+  static std::vector<Kept> kept;
   return kept;
+}
+
+size_t descriptorBudget() {
+  static const size_t budget = [] {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return size_t{256};
+    return limit.rlim_cur > 256 ? static_cast<size_t>(limit.rlim_cur / 2) : size_t{16};
+  }();
+  return budget;
+}
+
+size_t g_keptFds = 0;
+
+void closeKept(Kept& k) {
+  if (k.fd >= 0) {
+    ::close(k.fd);
+    --g_keptFds;
+    k.fd = -1;
+  }
 }
 
 class Fd {
@@ -39,6 +73,11 @@ class Fd {
   void reset(int fd) {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = fd;
+  }
+  int release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
   }
 
  private:
@@ -94,15 +133,13 @@ bool statDirectory(const std::string& host, struct stat& st) {
   return fd.get() >= 0 && ::fstat(fd.get(), &st) == 0;
 }
 
-std::shared_ptr<DirectoryListing> readDirectory(const std::string& viewPath, const std::string& host) {
-  Fd fd(openDirectory(host, O_RDONLY));
-  if (fd.get() < 0) raiseForErrno(errno, viewPath);
+// Reads the open directory `fd`; the caller keeps or closes it.
+std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string& viewPath,
+                                                const std::string& host) {
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) raiseForErrno(errno, viewPath);
 
   auto listing = std::make_shared<DirectoryListing>();
-  listing->viewPath = viewPath;
-  listing->hostPath = host;
   listing->device = st.st_dev;
   listing->inode = st.st_ino;
   listing->mtimeNs = nanoseconds(st.st_mtim);
@@ -156,7 +193,7 @@ std::shared_ptr<DirectoryListing> readDirectory(const std::string& viewPath, con
   return listing;
 }
 
-bool isAncestorOrSelf(const std::string& ancestor, const std::string& path) {
+bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
   if (path.size() < ancestor.size() || path.compare(0, ancestor.size(), ancestor) != 0) return false;
   return path.size() == ancestor.size() || ancestor == "/" || path[ancestor.size()] == '/';
 }
@@ -170,10 +207,40 @@ std::string driveCurrentDirectory(char letter) {
   if (!::getcwd(cwd.data(), cwd.size())) return root;
   cwd.resize(std::char_traits<char>::length(cwd.c_str()));
   const std::string view = systemDrives().hostToView(cwd);
-  return view.size() >= 2 && view[0] == upper ? view : root;
+  // Only a folder that really lies on the drive (it maps back to itself).
+  if (view.size() < 2 || view[0] != upper || systemDrives().viewToHost(view) != cwd) return root;
+  return view;
 }
 
+namespace {
+
+// "C:\a\b" as the lists show it already: the walk's paths always are, and deep
+// trees make splitting them costly.
+bool isNormalized(const std::string& path) {
+  if (path.size() < 3 || path[0] < 'A' || path[0] > 'Z' || path[1] != ':' || path[2] != '\\') {
+    return false;
+  }
+  if (path.size() == 3) return true;
+  if (path.back() == '\\') return false;
+  // One pass: no "/", no empty component, no "." or ".." component.
+  const size_t n = path.size();
+  for (size_t i = 2; i < n; ++i) {
+    const char ch = path[i];
+    if (ch == '/') return false;
+    if (ch != '\\') continue;
+    if (i + 1 < n && path[i + 1] == '\\') return false;
+    if (i + 1 < n && path[i + 1] == '.') {
+      const size_t after = (i + 2 < n && path[i + 2] == '.') ? i + 3 : i + 2;
+      if (after >= n || path[after] == '\\') return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string normalizeViewPath(const std::string& path, const std::string& base) {
+  if (isNormalized(path)) return path;
   std::string p = Replace(path, "/", "\\");
   std::string start;
   if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
@@ -217,36 +284,61 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   const auto host = systemDrives().viewToHost(viewPath);
   if (!host) raiseError(err::kDeviceUnavailable, viewPath);
   auto& kept = keptListings();
-  // Keep only the listings of this directory and its ancestors.
-  kept.erase(std::remove_if(kept.begin(), kept.end(),
-                            [&](const auto& l) { return !isAncestorOrSelf(l->hostPath, *host); }),
-             kept.end());
-  auto found = std::find_if(kept.begin(), kept.end(), [&](const auto& l) { return l->hostPath == *host; });
-  if (found != kept.end() && !reread) {
-    DirectoryListing& listing = **found;
-    if (listing.checkedEpoch == g_epoch) {
+  // Keep only this directory and its ancestors.
+  const auto keptPath = [](const Kept& k) { return std::string_view(g_keptPath).substr(0, k.pathLength); };
+  while (!kept.empty() && !isAncestorOrSelf(keptPath(kept.back()), *host)) {
+    closeKept(kept.back());
+    kept.pop_back();
+  }
+  const bool found = !kept.empty() && keptPath(kept.back()) == *host;
+  if (found && !reread) {
+    Kept& k = kept.back();
+    if (k.listing->checkedEpoch == g_epoch) {
       ++g_stats.reuses;
-      return *found;
+      return k.listing;
     }
     struct stat st;
-    if (!statDirectory(*host, st)) raiseForErrno(errno, viewPath);
-    if (sameIdentity(listing, st)) {
-      listing.checkedEpoch = g_epoch;
+    const bool ok = k.fd >= 0 ? ::fstat(k.fd, &st) == 0 && st.st_nlink > 0 : statDirectory(*host, st);
+    if (!ok) raiseForErrno(k.fd >= 0 ? ENOENT : errno, viewPath);
+    if (sameIdentity(*k.listing, st)) {
+      k.listing->checkedEpoch = g_epoch;
       ++g_stats.reuses;
-      return *found;
+      return k.listing;
     }
   }
+
+  // Open relative to the kept parent when there is one; never through a link.
+  Fd fd;
+  const Kept* parent = found ? (kept.size() >= 2 ? &kept[kept.size() - 2] : nullptr)
+                             : (kept.empty() ? nullptr : &kept.back());
+  const std::string_view parentPath = parent ? keptPath(*parent) : std::string_view();
+  const size_t nameStart = parentPath == "/" ? 1 : parentPath.size() + 1;
+  if (parent && parent->fd >= 0 && host->size() > nameStart &&
+      host->find('/', nameStart) == std::string::npos) {
+    fd.reset(::openat(parent->fd, host->c_str() + nameStart,
+                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  } else {
+    fd.reset(openDirectory(*host, O_RDONLY));
+  }
+  if (fd.get() < 0) raiseForErrno(errno, viewPath);
+
   std::shared_ptr<DirectoryListing> fresh;
   try {
-    fresh = readDirectory(viewPath, *host);
+    fresh = readDirectory(fd, viewPath, *host);
   } catch (const std::bad_alloc&) {
     raiseError(err::kListFull, viewPath);
   }
-  if (found != kept.end()) {
-    *found = fresh;
-  } else {
-    kept.push_back(fresh);
+  if (found) {
+    closeKept(kept.back());
+    kept.pop_back();
   }
+  Kept k{fresh, host->size(), -1};
+  if (g_keptFds < descriptorBudget()) {
+    k.fd = fd.release();
+    ++g_keptFds;
+  }
+  kept.push_back(std::move(k));
+  g_keptPath = *host;
   return fresh;
 }
 

@@ -21,8 +21,6 @@
 namespace platform {
 
 struct DirectoryListing {
-  std::string viewPath;  // "C:\" or "C:\home\anna"
-  std::string hostPath;  // "/" or "/home/anna"
   std::vector<std::string> subdirs;
   std::vector<std::string> files;
   dev_t device = 0;

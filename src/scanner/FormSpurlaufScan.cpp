@@ -117,7 +117,14 @@ void FormSpurlauf::SPURlaufDRIVES() {
 
 void FormSpurlauf::INITIALIZESEARCH(const std::string& StartPath, const std::string& Dateiendungen) {
   if (StartPath.empty()) return;
-  Drive1.setDrive(platform::Left(StartPath, 2));
+  const std::string drive = platform::Left(StartPath, 2);
+  try {
+    Drive1.setDrive(drive);
+  } catch (const platform::RuntimeError&) {
+    // The drive list followed; only its handler failed, on the drive's current
+    // directory. The start path below is what counts.
+    if (Drive1.Drive() != platform::UCase(drive)) throw;
+  }
   Dir1.setPath(StartPath);
   File1.setPattern(Dateiendungen);
   if (File1.ListCount() > 0) File1.setListIndex(0);

@@ -34,7 +34,12 @@ bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& 
     const auto listing = Dir1.listing();
     auto number = static_cast<int32_t>(listing->subdirs.size());
     while (number > 0 && SearchFlag) {
-      const std::string pathBefore = Dir1.Path();
+      // Where Dir1 stood before the visit; nearly always this level's own path,
+      // which is then not copied (a deep tree would hold a copy per level).
+      std::string elsewhere;
+      const bool atHome = Dir1.Path() == DirPath;
+      if (!atHome) elsewhere = Dir1.Path();
+      const std::string& pathBefore = atHome ? DirPath : elsewhere;
       Dir1.setPath(DirPath);
       const std::string& name = listing->subdirs[static_cast<size_t>(number - 1)];
       if (!enterSubdirectory(DirPath.back() == '\\' ? DirPath + name : DirPath + "\\" + name)) {
