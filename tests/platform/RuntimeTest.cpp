@@ -1,0 +1,115 @@
+// File handles, the date and time texts, and the list box model.
+#include <gtest/gtest.h>
+
+#include "platform/Drives.h"
+#include "platform/Error.h"
+#include "platform/ListBox.h"
+#include "platform/Runtime.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace platform;
+
+int errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+class FileHandles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setSystemDrives(DriveTable::fromDrives({{'C', dir.path().string(), DRIVE_FIXED, "ext4", "x"}}));
+  }
+  void TearDown() override {
+    CloseAll();
+    setSystemDrives(DriveTable{});
+  }
+  testsupport::TempDir dir;
+};
+
+TEST_F(FileHandles, WriteAndReadBackInWindows1252WithCrLf) {
+  const int16_t out = FreeFile();
+  OpenForOutput("C:\\log.txt", out);
+  EXPECT_NE(FreeFile(), out);
+  PrintLine(out, "Ausführen");
+  PrintLine(out, "");
+  PrintLine(out, "VOLLSTÄNDIG!");
+  Close(out);
+  EXPECT_EQ(testsupport::readFile(dir.path() / "log.txt"), "Ausf\xFChren\r\n\r\nVOLLST\xC4NDIG!\r\n");
+
+  const int16_t in = FreeFile();
+  OpenForInput("C:\\log.txt", in);
+  EXPECT_EQ(LineInput(in), "Ausführen");
+  EXPECT_EQ(LineInput(in), "");
+  EXPECT_FALSE(Eof(in));
+  EXPECT_EQ(LineInput(in), "VOLLSTÄNDIG!");
+  EXPECT_TRUE(Eof(in));
+  EXPECT_EQ(errorOf([&] { LineInput(in); }), err::kInputPastEnd);
+  Close(in);
+}
+
+TEST_F(FileHandles, OpenForOutputEmptiesAnExistingFile) {
+  dir.file("alt.txt", "alter Inhalt\r\n");
+  OpenForOutput("C:\\alt.txt", 1);
+  PrintLine(1, "neu");
+  Close(1);
+  EXPECT_EQ(testsupport::readFile(dir.path() / "alt.txt"), "neu\r\n");
+}
+
+TEST_F(FileHandles, LoneCrEndsALineAndTheLastLineNeedsNoEnd) {
+  dir.file("m.txt", "eins\rzwei\r\ndrei");
+  OpenForInput("C:\\m.txt", 3);
+  EXPECT_EQ(LineInput(3), "eins");
+  EXPECT_EQ(LineInput(3), "zwei");
+  EXPECT_EQ(LineInput(3), "drei");
+  EXPECT_TRUE(Eof(3));
+}
+
+TEST_F(FileHandles, FailuresAreNumberedErrors) {
+  EXPECT_EQ(errorOf([] { OpenForInput("C:\\fehlt.txt", 1); }), err::kFileNotFound);
+  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\kein\\ordner.txt", 1); }), err::kPathNotFound);
+  EXPECT_EQ(errorOf([] { OpenForOutput("Q:\\x.txt", 1); }), err::kPathNotFound);
+  EXPECT_EQ(errorOf([] { PrintLine(7, "x"); }), err::kBadFileNameOrNumber);
+  OpenForOutput("C:\\a.txt", 2);
+  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\b.txt", 2); }), err::kFileAlreadyOpen);
+  EXPECT_EQ(errorOf([] { LineInput(2); }), err::kBadFileMode);
+  Close(2);
+  Close(2);  // closing twice is no error
+}
+
+TEST(DateTime, FixedFormsWhateverTheLocale) {
+  setClock(testsupport::fixedClock(2026, 1, 2, 3, 4, 5));
+  EXPECT_EQ(DateText(), "01-02-2026");
+  EXPECT_EQ(TimeText(), "03:04:05");
+  setClock(testsupport::fixedClock(2026, 12, 31, 23, 59, 59));
+  EXPECT_EQ(DateText(), "12-31-2026");
+  EXPECT_EQ(TimeText(), "23:59:59");
+  setClock({});
+}
+
+TEST(ListBoxModel, SortedListsIgnoreCaseAndNewIndexFollowsTheInsert) {
+  ListBox sorted("s", {0, 0, 1500, 1500}, 0, true);
+  sorted.AddItem("beta");
+  sorted.AddItem("Alpha");
+  sorted.AddItem("gamma");
+  sorted.AddItem("ÄRGER");
+  EXPECT_EQ(sorted.List(0), "Alpha");
+  EXPECT_EQ(sorted.List(1), "beta");
+  EXPECT_EQ(sorted.NewIndex(), 3);  // Ä sorts after the ASCII letters here
+  ListBox plain("p", {0, 0, 1500, 1500}, 0, false);
+  plain.AddItem("z");
+  plain.AddItem("a");
+  EXPECT_EQ(plain.List(0), "z");
+  EXPECT_EQ(plain.NewIndex(), 1);
+  EXPECT_EQ(plain.List(5), "");
+  plain.Clear();
+  EXPECT_EQ(plain.ListCount(), 0);
+  EXPECT_EQ(plain.NewIndex(), -1);
+}
+
+}  // namespace
