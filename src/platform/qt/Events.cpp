@@ -4,12 +4,15 @@
 #include <string>
 
 #include "platform/Error.h"
+#include "platform/HostDirectory.h"
 #include "platform/Runtime.h"
 
 namespace qtui {
 
 void runEventHandler(const std::function<void()>& handler) {
   if (platform::programEnded() || !handler) return;
+  // A user's action is a new moment: kept directory listings are checked again.
+  platform::nextDirectoryEpoch();
   std::string message;
   try {
     handler();
