@@ -302,7 +302,7 @@ const Drive* DriveTable::byLetter(char letter) const {
 }
 
 bool DriveTable::isMountPoint(std::string_view hostPath) const {
-  return m_mountPoints.count(std::string(hostPath)) != 0;
+  return m_mountPoints.find(hostPath) != m_mountPoints.end();
 }
 
 std::string DriveTable::hostToView(std::string_view hostPath) const {

@@ -65,8 +65,13 @@ class DriveTable {
   std::optional<std::string> viewToHost(std::string_view viewPath) const;
 
  private:
+  // Looked up once per subdirectory during a walk: no temporary string for it.
+  struct PathHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
   std::vector<Drive> m_drives;
-  std::unordered_set<std::string> m_mountPoints;
+  std::unordered_set<std::string, PathHash, std::equal_to<>> m_mountPoints;
 };
 
 // The process-wide snapshot that the kernel32 calls and the list controls use.
