@@ -1,7 +1,5 @@
 #include "platform/Error.h"
 
-#include <cerrno>
-
 namespace platform {
 
 std::string errorDescription(int number) {
@@ -31,38 +29,6 @@ void raiseError(int number, const std::string& detail) {
   std::string text = errorDescription(number);
   if (!detail.empty()) text += ": " + detail;
   throw RuntimeError(number, text);
-}
-
-int errorNumberFromErrno(int errnoValue) {
-  switch (errnoValue) {
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-    case ENAMETOOLONG: return err::kPathNotFound;
-    case EACCES:
-    case EPERM: return err::kPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return err::kDiskFull;
-    case EMFILE:
-    case ENFILE: return err::kTooManyFiles;
-    case ENOMEM: return err::kListFull;
-    case ENXIO:
-    case ENODEV:
-    case ESTALE:
-    case EHOSTDOWN:
-    case EHOSTUNREACH:
-    case ENETDOWN:
-    case ENETUNREACH:
-    case ETIMEDOUT:
-    case ENOTCONN:
-    case ENOMEDIUM: return err::kDeviceUnavailable;
-    case EROFS:
-    case EISDIR:
-    case EBUSY:
-    case ETXTBSY: return err::kPathFileAccess;
-    default: return err::kDeviceIo;
-  }
 }
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "platform/FileControls.h"
 
-#include <unistd.h>
-
 #include "platform/Drives.h"
 #include "platform/Error.h"
 #include "platform/Text.h"
@@ -11,12 +9,6 @@ namespace platform {
 namespace {
 
 const std::string kEmpty;
-
-std::string currentDirectoryView() {
-  char cwd[4096];
-  if (!::getcwd(cwd, sizeof cwd)) return "C:\\";
-  return systemDrives().hostToView(cwd);
-}
 
 // Wildcard match of code point sequences: "*" any run, "?" one character.
 bool wildcardMatch(const std::u32string& name, const std::u32string& pattern) {

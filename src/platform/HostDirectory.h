@@ -40,6 +40,9 @@ std::string normalizeViewPath(const std::string& path, const std::string& base);
 // on that drive, else the drive's root.
 std::string driveCurrentDirectory(char letter);
 
+// The process's working directory as a view path ("C:\" when it cannot be read).
+std::string currentDirectoryView();
+
 // Lists a directory, reusing a kept listing while the directory is unchanged.
 // Raises 419 when the directory may not be read, 76 when it does not exist (or is
 // not a directory), 68 when its drive is unknown, other numbers as the system

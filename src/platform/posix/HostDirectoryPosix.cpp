@@ -200,6 +200,12 @@ bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
 
 }  // namespace
 
+std::string currentDirectoryView() {
+  char cwd[4096];
+  if (!::getcwd(cwd, sizeof cwd)) return "C:\\";
+  return systemDrives().hostToView(cwd);
+}
+
 std::string driveCurrentDirectory(char letter) {
   const char upper = static_cast<char>(letter >= 'a' && letter <= 'z' ? letter - 32 : letter);
   std::string root = std::string(1, upper) + ":\\";
@@ -210,74 +216,6 @@ std::string driveCurrentDirectory(char letter) {
   // Only a folder that really lies on the drive (it maps back to itself).
   if (view.size() < 2 || view[0] != upper || systemDrives().viewToHost(view) != cwd) return root;
   return view;
-}
-
-namespace {
-
-// "C:\a\b" as the lists show it already: the walk's paths always are, and deep
-// trees make splitting them costly.
-bool isNormalized(const std::string& path) {
-  if (path.size() < 3 || path[0] < 'A' || path[0] > 'Z' || path[1] != ':' || path[2] != '\\') {
-    return false;
-  }
-  if (path.size() == 3) return true;
-  if (path.back() == '\\') return false;
-  // One pass: no "/", no empty component, no "." or ".." component.
-  const size_t n = path.size();
-  for (size_t i = 2; i < n; ++i) {
-    const char ch = path[i];
-    if (ch == '/') return false;
-    if (ch != '\\') continue;
-    if (i + 1 < n && path[i + 1] == '\\') return false;
-    if (i + 1 < n && path[i + 1] == '.') {
-      const size_t after = (i + 2 < n && path[i + 2] == '.') ? i + 3 : i + 2;
-      if (after >= n || path[after] == '\\') return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string normalizeViewPath(const std::string& path, const std::string& base) {
-  if (isNormalized(path)) return path;
-  std::string p = Replace(path, "/", "\\");
-  std::string start;
-  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
-    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
-    if (p.size() >= 3 && p[2] == '\\') {
-      start = p;
-      start[0] = letter;
-    } else {
-      start = driveCurrentDirectory(letter) + "\\" + p.substr(2);
-    }
-  } else if (!p.empty() && p[0] == '\\') {
-    if (base.size() < 2) raiseError(err::kPathNotFound, path);
-    start = base.substr(0, 2) + p;
-  } else {
-    if (base.size() < 2) raiseError(err::kPathNotFound, path);
-    start = base + "\\" + p;
-  }
-  // Resolve the components after "X:\".
-  std::vector<std::string> parts;
-  size_t pos = 3;
-  while (pos <= start.size()) {
-    size_t end = start.find('\\', pos);
-    if (end == std::string::npos) end = start.size();
-    std::string part = start.substr(pos, end - pos);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(std::move(part));
-    }
-    pos = end + 1;
-  }
-  std::string result = start.substr(0, 3);
-  for (size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) result += '\\';
-    result += parts[i];
-  }
-  return result;
 }
 
 std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPath, bool reread) {
