@@ -45,7 +45,17 @@ std::vector<Kept>& keptListings() {
 size_t descriptorBudget() {
   static const size_t budget = [] {
     struct rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return size_t{256};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return size_t{16};
+    // Desktops start programs with a soft limit of 1024 and a far higher hard one;
+    // a deep tree wants a descriptor per level, so take what we may.
+    const rlim_t wanted = 65536;
+    const rlim_t hard = limit.rlim_max == RLIM_INFINITY ? wanted : std::min(limit.rlim_max, wanted);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < hard) {
+      struct rlimit raised = limit;
+      raised.rlim_cur = hard;
+      if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY) return static_cast<size_t>(wanted / 2);
     return limit.rlim_cur > 256 ? static_cast<size_t>(limit.rlim_cur / 2) : size_t{16};
   }();
   return budget;
@@ -84,33 +94,40 @@ class Fd {
   int m_fd;
 };
 
-// Opens a directory by host path. Paths longer than the system's limit are opened
-// piece by piece relative to the previous piece, so a tree of any depth can be
-// listed. Returns -1 with errno set on failure.
-int openDirectory(const std::string& host, int flags) {
+// Opens the directory `rest` below `baseFd`, piece by piece when it is longer than
+// the system's path limit, so a tree of any depth can be listed. Returns -1 with
+// errno set on failure.
+int openRelative(int baseFd, std::string_view rest, int flags) {
   flags |= O_DIRECTORY | O_CLOEXEC;
-  if (host.size() < PATH_MAX - 1) return ::open(host.c_str(), flags);
-  Fd current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  Fd current(::dup(baseFd));
   if (current.get() < 0) return -1;
-  size_t pos = 1;
-  while (pos < host.size()) {
-    size_t end = host.size();
+  size_t pos = 0;
+  while (pos < rest.size()) {
+    size_t end = rest.size();
     if (end - pos >= PATH_MAX - 1) {
-      end = host.rfind('/', pos + PATH_MAX - 2);
+      end = rest.rfind('/', pos + PATH_MAX - 2);
       if (end == std::string::npos || end <= pos) {
         errno = ENAMETOOLONG;
         return -1;
       }
     }
-    const std::string piece = host.substr(pos, end - pos);
-    const bool last = end >= host.size();
+    const std::string piece(rest.substr(pos, end - pos));
+    const bool last = end >= rest.size();
     const int next = ::openat(current.get(), piece.c_str(), last ? flags : (O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (next < 0) return -1;
     if (last) return next;
     current.reset(next);
     pos = end + 1;
   }
-  return ::dup(current.get());
+  return current.release();
+}
+
+// Opens a directory by host path.
+int openDirectory(const std::string& host, int flags) {
+  if (host.size() < PATH_MAX - 1) return ::open(host.c_str(), flags | O_DIRECTORY | O_CLOEXEC);
+  Fd root(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (root.get() < 0) return -1;
+  return openRelative(root.get(), std::string_view(host).substr(1), flags);
 }
 
 int64_t nanoseconds(const struct timespec& t) {
@@ -198,6 +215,28 @@ bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
   return path.size() == ancestor.size() || ancestor == "/" || path[ancestor.size()] == '/';
 }
 
+// Leaves the innermost kept directory. Its parent gets a descriptor again through
+// ".." when it gave its own up, so a walk climbing out of a very deep tree never
+// resolves a long path from "/".
+void popKept() {
+  auto& kept = keptListings();
+  Kept& inner = kept.back();
+  if (kept.size() >= 2 && kept[kept.size() - 2].fd < 0 && inner.fd >= 0) {
+    Kept& parent = kept[kept.size() - 2];
+    const int up = ::openat(inner.fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    if (up >= 0 && ::fstat(up, &st) == 0 && st.st_dev == parent.listing->device &&
+        st.st_ino == parent.listing->inode) {
+      parent.fd = up;
+      ++g_keptFds;
+    } else if (up >= 0) {
+      ::close(up);
+    }
+  }
+  closeKept(kept.back());
+  kept.pop_back();
+}
+
 }  // namespace
 
 std::string currentDirectoryView() {
@@ -224,10 +263,7 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   auto& kept = keptListings();
   // Keep only this directory and its ancestors.
   const auto keptPath = [](const Kept& k) { return std::string_view(g_keptPath).substr(0, k.pathLength); };
-  while (!kept.empty() && !isAncestorOrSelf(keptPath(kept.back()), *host)) {
-    closeKept(kept.back());
-    kept.pop_back();
-  }
+  while (!kept.empty() && !isAncestorOrSelf(keptPath(kept.back()), *host)) popKept();
   const bool found = !kept.empty() && keptPath(kept.back()) == *host;
   if (found && !reread) {
     Kept& k = kept.back();
@@ -256,7 +292,22 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
     fd.reset(::openat(parent->fd, host->c_str() + nameStart,
                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   } else {
-    fd.reset(openDirectory(*host, O_RDONLY));
+    // Out of descriptors for every level: start from the deepest kept ancestor
+    // that still holds one, not from "/".
+    const Kept* base = nullptr;
+    for (size_t i = kept.size(); i-- > 0;) {
+      if (kept[i].fd >= 0 && !(found && i + 1 == kept.size())) {
+        base = &kept[i];
+        break;
+      }
+    }
+    const size_t baseLength = base ? base->pathLength : 0;
+    if (base && host->size() > baseLength + 1) {
+      const size_t from = baseLength == 1 ? 1 : baseLength + 1;
+      fd.reset(openRelative(base->fd, std::string_view(*host).substr(from), O_RDONLY));
+    } else {
+      fd.reset(openDirectory(*host, O_RDONLY));
+    }
   }
   if (fd.get() < 0) raiseForErrno(errno, viewPath);
 
@@ -270,11 +321,18 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
     closeKept(kept.back());
     kept.pop_back();
   }
-  Kept k{fresh, host->size(), -1};
-  if (g_keptFds < descriptorBudget()) {
-    k.fd = fd.release();
-    ++g_keptFds;
+  // The innermost directories keep their descriptors: when there are too many,
+  // the outermost one gives its up (popKept gets it back through "..").
+  if (g_keptFds >= descriptorBudget()) {
+    for (Kept& outer : kept) {
+      if (outer.fd >= 0) {
+        closeKept(outer);
+        break;
+      }
+    }
   }
+  Kept k{fresh, host->size(), fd.release()};
+  if (k.fd >= 0) ++g_keptFds;
   kept.push_back(std::move(k));
   g_keptPath = *host;
   return fresh;
