@@ -1,22 +1,20 @@
 // walk_model: the scan's work without the list controls, to price its parts.
 //
-//   walk_model ROOT OUT [--stat-children] [--recheck] [--sort list|keyed|none] [--raw] [--verify]
+//   walk_model ROOT OUT [--stat-children] [--recheck] [--sort list|none] [--fast-text] [--raw]
 //
 // Walks ROOT as the scan does (subdirectories from the last to the first in list
 // order, depth first, then the directory's files) with one open, one fstat, the
 // getdents reads and one close per directory, and writes "C:\dir\name" lines in
 // Windows-1252 with CR LF to OUT, through the program's own text functions
-// (hostNameToView, listOrderLess, appendAnsi). Options add what the program does
-// on top of that, one at a time:
+// (hostNameToView, listOrderLess, appendAnsi): with --stat-children --recheck the
+// bytes of OUT are those of the scan log after its header line. Options:
 //   --stat-children  an fstatat per subdirectory entry (the device check)
 //   --recheck        an fstat of the directory each time the walk returns to it
-//   --sort list      sort with listOrderLess (the default); keyed: by a lower-case
-//                    key made once per name, same order; none: directory order
+//   --sort none      directory order instead of listOrderLess's
+//   --fast-text      a shortcut for plain ASCII in the text functions: names and
+//                    lines without a byte >= 0x80 (or "\") are copied as they are
 //   --raw            host names and bytes as they are (no view names, no ANSI)
-//   --fast-text      the same text functions with a shortcut for plain ASCII:
-//                    names and lines without a byte >= 0x80 (or "\") are copied
-// Prints the seconds and the counts; --verify also counts the neighbours that
-// listOrderLess would put the other way round (0: the same order).
+// Prints the seconds and the counts.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,13 +33,12 @@
 
 namespace {
 
-enum class SortMode { List, Keyed, None };
+enum class SortMode { List, None };
 
 struct Options {
   bool statChildren = false;
   bool recheck = false;
   bool raw = false;
-  bool verify = false;
   bool fastText = false;
   SortMode sort = SortMode::List;
 };
@@ -49,7 +46,6 @@ struct Options {
 struct Stats {
   uint64_t dirs = 0;
   uint64_t files = 0;
-  uint64_t orderMismatches = 0;
 };
 
 // Printable ASCII other than "\": the same in host, view and Windows-1252.
@@ -140,35 +136,6 @@ class Walker {
           return platform::listOrderLess(a, b);
         });
         break;
-      case SortMode::Keyed: {
-        std::vector<std::pair<std::string, std::string*>> keyed;
-        keyed.reserve(names.size());
-        for (std::string& n : names) {
-          if (m_o.fastText && plainAscii(n)) {
-            std::string key = n;
-            for (char& c : key) {
-              if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-            }
-            keyed.emplace_back(std::move(key), &n);
-          } else {
-            keyed.emplace_back(platform::LCase(n), &n);
-          }
-        }
-        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-          const int c = a.first.compare(b.first);
-          return c != 0 ? c < 0 : *a.second < *b.second;
-        });
-        std::vector<std::string> sorted;
-        sorted.reserve(names.size());
-        for (auto& k : keyed) sorted.push_back(std::move(*k.second));
-        names.swap(sorted);
-        break;
-      }
-    }
-    if (m_o.verify) {
-      for (size_t i = 1; i < names.size(); ++i) {
-        if (platform::listOrderLess(names[i], names[i - 1])) ++m_stats.orderMismatches;
-      }
     }
   }
 
@@ -206,10 +173,9 @@ class Walker {
 };
 
 [[noreturn]] void usage() {
-  std::fprintf(
-      stderr,
-      "usage: walk_model ROOT OUT [--stat-children] [--recheck] [--sort list|keyed|none] [--raw]"
-      " [--fast-text] [--verify]\n");
+  std::fprintf(stderr,
+               "usage: walk_model ROOT OUT [--stat-children] [--recheck] [--sort list|none]"
+               " [--fast-text] [--raw]\n");
   std::exit(2);
 }
 
@@ -228,14 +194,10 @@ int main(int argc, char** argv) {
       o.raw = true;
     } else if (arg == "--fast-text") {
       o.fastText = true;
-    } else if (arg == "--verify") {
-      o.verify = true;
     } else if (arg == "--sort" && i + 1 < argc) {
       const std::string_view mode = argv[++i];
       if (mode == "list") {
         o.sort = SortMode::List;
-      } else if (mode == "keyed") {
-        o.sort = SortMode::Keyed;
       } else if (mode == "none") {
         o.sort = SortMode::None;
       } else {
@@ -262,8 +224,5 @@ int main(int argc, char** argv) {
   const Stats& s = walker.stats();
   std::printf("seconds: %.3f\ndirs: %llu\nfiles: %llu\n", took.count(),
               static_cast<unsigned long long>(s.dirs), static_cast<unsigned long long>(s.files));
-  if (o.verify) {
-    std::printf("order_mismatches: %llu\n", static_cast<unsigned long long>(s.orderMismatches));
-  }
   return 0;
 }
