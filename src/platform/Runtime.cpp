@@ -23,7 +23,11 @@ std::tm localNow() {
   const auto now = clock() ? clock()() : std::chrono::system_clock::now();
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm parts{};
+#ifdef _WIN32
+  localtime_s(&parts, &t);
+#else
   localtime_r(&t, &parts);
+#endif
   return parts;
 }
 

@@ -57,6 +57,9 @@ class ScriptedHost : public platform::UiHost {
   std::vector<std::pair<int, std::function<void()>>> m_actions;
 };
 
+// True when the tests run as a Windows program under wine.
+bool runningUnderWine();
+
 // Folder for pictures and other output of the tests (RZ_TEST_OUTPUT, else a temp folder).
 std::filesystem::path testOutputDir();
 
