@@ -1,35 +1,14 @@
-// App.Path and the file handles over POSIX calls.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+// The file handles of the runtime: numbers, buffering, lines in Windows-1252 with
+// CR LF. The host system only opens, reads, writes and closes (SystemFile.h).
 #include <map>
 #include <memory>
 
-#include "platform/Drives.h"
 #include "platform/Error.h"
 #include "platform/Runtime.h"
+#include "platform/SystemFile.h"
 #include "platform/Text.h"
 
 namespace platform {
-
-std::string executableFolder() {
-  std::string buffer(4096, '\0');
-  for (;;) {
-    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n < 0) return systemDrives().hostToView("/");
-    if (static_cast<size_t>(n) < buffer.size()) {
-      buffer.resize(static_cast<size_t>(n));
-      break;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  const size_t slash = buffer.rfind('/');
-  std::string folder = slash == 0 || slash == std::string::npos ? "/" : buffer.substr(0, slash);
-  return systemDrives().hostToView(folder);
-}
-
-// --- file handles ----------------------------------------------------------------------
 
 namespace {
 
@@ -37,10 +16,10 @@ constexpr int16_t kMaxFileNumber = 511;
 constexpr size_t kOutputBuffer = 256 * 1024;
 
 struct OpenFile {
-  int fd = -1;
+  systemfile::Handle handle = 0;
   bool output = false;
-  std::string buffer;    // pending output, or the whole input
-  size_t readPos = 0;    // input position
+  std::string buffer;  // pending output, or the whole input
+  size_t readPos = 0;  // input position
   std::string path;
 };
 
@@ -55,40 +34,16 @@ OpenFile& openFile(int16_t number) {
   return *it->second;
 }
 
-std::string hostPathOf(const std::string& path) {
-  auto host = systemDrives().viewToHost(path);
-  if (!host) raiseError(err::kPathNotFound, path);
-  return *host;
-}
-
 void checkNumber(int16_t number) {
   if (number < 1 || number > kMaxFileNumber) raiseError(err::kBadFileNameOrNumber);
   if (files().count(number)) raiseError(err::kFileAlreadyOpen);
-}
-
-int openErrorNumber(int e, bool output) {
-  if (e == ENOENT && !output) return err::kFileNotFound;
-  if (e == EACCES || e == EPERM || e == EROFS) return err::kPathFileAccess;
-  return errorNumberFromErrno(e);
-}
-
-// Writes all of `data`; raises on the first failure.
-void writeAll(OpenFile& f, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(f.fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      raiseError(errorNumberFromErrno(errno), f.path);
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
 }
 
 void flush(OpenFile& f) {
   if (f.buffer.empty()) return;
   std::string pending;
   pending.swap(f.buffer);
-  writeAll(f, pending);
+  systemfile::writeAll(f.handle, pending, f.path);
 }
 
 }  // namespace
@@ -102,11 +57,8 @@ int16_t FreeFile() {
 
 void OpenForOutput(const std::string& path, int16_t fileNumber) {
   checkNumber(fileNumber);
-  const std::string host = hostPathOf(path);
-  const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) raiseError(openErrorNumber(errno, true), path);
   auto f = std::make_unique<OpenFile>();
-  f->fd = fd;
+  f->handle = systemfile::openForOutput(path);
   f->output = true;
   f->path = path;
   f->buffer.reserve(kOutputBuffer);
@@ -115,24 +67,9 @@ void OpenForOutput(const std::string& path, int16_t fileNumber) {
 
 void OpenForInput(const std::string& path, int16_t fileNumber) {
   checkNumber(fileNumber);
-  const std::string host = hostPathOf(path);
-  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) raiseError(openErrorNumber(errno, false), path);
   auto f = std::make_unique<OpenFile>();
-  f->fd = fd;
+  systemfile::readWhole(path, f->buffer);
   f->path = path;
-  char chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int e = errno;
-      ::close(fd);
-      raiseError(e == EISDIR ? err::kPathFileAccess : errorNumberFromErrno(e), path);
-    }
-    if (n == 0) break;
-    f->buffer.append(chunk, static_cast<size_t>(n));
-  }
   files()[fileNumber] = std::move(f);
 }
 
@@ -173,17 +110,16 @@ void Close(int16_t fileNumber) {
   if (it == files().end()) return;  // closing a closed handle is no error
   std::unique_ptr<OpenFile> f = std::move(it->second);
   files().erase(it);
+  if (!f->output) return;  // input was read whole and closed at once
   int failure = 0;
-  std::string detail = f->path;
-  if (f->output) {
-    try {
-      flush(*f);
-    } catch (const RuntimeError& e) {
-      failure = e.number();
-    }
+  try {
+    flush(*f);
+  } catch (const RuntimeError& e) {
+    failure = e.number();
   }
-  if (::close(f->fd) != 0 && failure == 0 && f->output) failure = errorNumberFromErrno(errno);
-  if (failure != 0) raiseError(failure, detail);
+  const int closeFailure = systemfile::close(f->handle);
+  if (failure == 0) failure = closeFailure;
+  if (failure != 0) raiseError(failure, f->path);
 }
 
 void CloseAll() {
