@@ -80,6 +80,8 @@ const DriveTable& systemDrives();
 void setSystemDrives(DriveTable table);
 // Re-reads the machine's table (what a fresh GetLogicalDriveStringsA sees).
 void reloadSystemDrives();
+// True once a table was installed: the kernel32 calls then answer from it.
+bool systemDrivesInstalled();
 
 // kernel32 as the program calls it. GetLogicalDriveStringsA writes "C:\<NUL>D:\<NUL>
 // ...<NUL>" into the buffer when it fits and returns the length written without

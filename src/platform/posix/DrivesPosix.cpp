@@ -387,47 +387,12 @@ std::optional<std::string> DriveTable::viewToHost(std::string_view viewPath) con
   return host;
 }
 
-// --- the process-wide snapshot ------------------------------------------------------
-
-namespace {
-
-struct SystemDrives {
-  std::optional<DriveTable> table;
-  bool installed = false;  // set by setSystemDrives: a fresh listing keeps that table
-};
-
-// The snapshot belongs to the thread that runs the forms, as the controls do.
-SystemDrives& systemState() {
-  static SystemDrives state;
-  return state;
-}
-
-}  // namespace
-
-const DriveTable& systemDrives() {
-  SystemDrives& state = systemState();
-  if (!state.table) state.table = DriveTable::fromSystem();
-  return *state.table;
-}
-
-void setSystemDrives(DriveTable table) {
-  SystemDrives& state = systemState();
-  state.table = std::move(table);
-  state.installed = true;
-}
-
-void reloadSystemDrives() {
-  SystemDrives& state = systemState();
-  state.table = DriveTable::fromSystem();
-  state.installed = false;
-}
-
 // --- kernel32 ------------------------------------------------------------------------
 
 uint32_t GetLogicalDriveStringsA(uint32_t nBufferLength, char* lpBuffer) {
   // Windows answers from the drives as they are now: a stick plugged in since the
   // last call shows up.
-  if (!systemState().installed) reloadSystemDrives();
+  if (!systemDrivesInstalled()) reloadSystemDrives();
   const std::vector<Drive>& drives = systemDrives().drives();
   const auto length = static_cast<uint32_t>(4 * drives.size());  // "X:\" and a NUL each
   // As on Windows, the size needed counts the final NUL too, so a caller can tell

@@ -122,44 +122,10 @@ std::optional<std::string> DriveTable::viewToHost(std::string_view viewPath) con
   return normalizeNative(host);
 }
 
-// --- the process-wide snapshot ------------------------------------------------------
-
-namespace {
-
-struct SystemDrives {
-  std::optional<DriveTable> table;
-  bool installed = false;  // set by setSystemDrives: the kernel32 calls answer from it
-};
-
-SystemDrives& systemState() {
-  static SystemDrives state;
-  return state;
-}
-
-}  // namespace
-
-const DriveTable& systemDrives() {
-  SystemDrives& state = systemState();
-  if (!state.table) state.table = DriveTable::fromSystem();
-  return *state.table;
-}
-
-void setSystemDrives(DriveTable table) {
-  SystemDrives& state = systemState();
-  state.table = std::move(table);
-  state.installed = true;
-}
-
-void reloadSystemDrives() {
-  SystemDrives& state = systemState();
-  state.table = DriveTable::fromSystem();
-  state.installed = false;
-}
-
 // --- kernel32 ------------------------------------------------------------------------
 
 uint32_t GetLogicalDriveStringsA(uint32_t nBufferLength, char* lpBuffer) {
-  if (!systemState().installed) {
+  if (!systemDrivesInstalled()) {
     // The drives as they are now; the lists follow the same snapshot.
     reloadSystemDrives();
     return ::GetLogicalDriveStringsA(nBufferLength, lpBuffer);
@@ -180,7 +146,7 @@ uint32_t GetLogicalDriveStringsA(uint32_t nBufferLength, char* lpBuffer) {
 }
 
 uint32_t GetDriveTypeA(const char* lpRootPathName) {
-  if (!systemState().installed) return ::GetDriveTypeA(lpRootPathName);
+  if (!systemDrivesInstalled()) return ::GetDriveTypeA(lpRootPathName);
   const std::string root = lpRootPathName ? lpRootPathName : "";
   const bool rootForm = root.size() == 2 || (root.size() == 3 && isSeparator(root[2]));
   if (!rootForm || !isAsciiLetter(root[0]) || root[1] != ':') return 1;  // no root directory
