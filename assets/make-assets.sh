@@ -31,3 +31,8 @@ convert -size 281x58 xc:'#F4F6FA' \
   -fill '#505868' -font DejaVu-Sans -pointsize 11 \
   -draw "text 66,53 'Festplatten-Hilfe  www.halvek.de'" \
   -depth 8 -strip -define png:exclude-chunks=date,time logo.png
+
+# The Windows program's resources (src/platform/win32/resources.rc.in): the logo
+# as a 24-bit BMP, the icon as an ICO. Made from the two files above.
+convert logo.png -background '#F4F6FA' -alpha remove -type TrueColor BMP3:logo.bmp
+convert icon.xpm -background none -define icon:auto-resize=32,16 icon.ico

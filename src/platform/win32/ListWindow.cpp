@@ -32,9 +32,54 @@ void dropDead() {
 
 }  // namespace
 
+namespace {
+
+// A list box and a combo box keep the parent they were created under as the
+// receiver of their notifications and colour requests (WM_CTLCOLORLISTBOX, ...),
+// also after SetParent. They are all created under the parking window, so it
+// passes those messages on to the window that holds the control now.
+WNDPROC g_staticProc = nullptr;
+
+// The window that holds a control now; a combo box's own edit field asks through
+// the combo box, which asks the parking window again, so it is skipped.
+HWND holderOf(HWND control) {
+  if (!control) return nullptr;
+  HWND holder = ::GetAncestor(control, GA_PARENT);
+  wchar_t cls[16];
+  while (holder && ::GetClassNameW(holder, cls, 16) > 0 && ::lstrcmpiW(cls, L"ComboBox") == 0) {
+    holder = ::GetAncestor(holder, GA_PARENT);
+  }
+  return holder;
+}
+
+LRESULT CALLBACK parkingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORSCROLLBAR: {
+      const HWND holder = holderOf(reinterpret_cast<HWND>(lParam));
+      if (holder && holder != hwnd && holder != ::GetDesktopWindow()) {
+        return ::SendMessageW(holder, msg, wParam, lParam);
+      }
+      break;
+    }
+    default: break;
+  }
+  return ::CallWindowProcW(g_staticProc, hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
 HWND parkingWindow() {
-  static HWND parking = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                          ::GetModuleHandleW(nullptr), nullptr);
+  static HWND parking = [] {
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr);
+    g_staticProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(parkingProc)));
+    return window;
+  }();
   return parking;
 }
 

@@ -1,6 +1,9 @@
 #include "platform/win32/host/Win32Host.h"
 
 #include <map>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/Control.h"
 #include "platform/FileControls.h"
@@ -59,7 +62,8 @@ class FormWindow final : public platform::FormView {
     m_hwnd = ::CreateWindowExW(exStyle, kFormClass, widen(form.Caption()).c_str(), style, CW_USEDEFAULT,
                                CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                nullptr, ::GetModuleHandleW(nullptr), this);
-    m_font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    m_font = formFont();
+    setIcon(form.icon);
     for (platform::Control* control : form.controls()) createChild(*control);
     form.attachView(this);
   }
@@ -71,6 +75,8 @@ class FormWindow final : public platform::FormView {
     }
     for (auto& [color, brush] : m_brushes) ::DeleteObject(brush);
     if (m_hwnd) ::DestroyWindow(m_hwnd);
+    for (HGDIOBJ object : m_owned) ::DeleteObject(object);
+    for (HICON icon : m_icons) ::DestroyIcon(icon);
   }
 
   HWND hwnd() const { return m_hwnd; }
@@ -110,6 +116,47 @@ class FormWindow final : public platform::FormView {
   void setHwnd(HWND hwnd) { m_hwnd = hwnd; }
 
  private:
+  // The font of the classic forms: MS Sans Serif, 8 points; the system's dialog
+  // font if there is no such face.
+  HFONT formFont() {
+    HDC screen = ::GetDC(nullptr);
+    const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ::ReleaseDC(nullptr, screen);
+    HFONT font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+    if (!font) return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    m_owned.push_back(font);
+    return font;
+  }
+
+  // The form's icon from the program's resources, big and small.
+  void setIcon(const std::string& name) {
+    if (name.empty()) return;
+    const std::wstring id = widen(name);
+    const HINSTANCE module = ::GetModuleHandleW(nullptr);
+    for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+      const int size = ::GetSystemMetrics(metric);
+      auto* icon = static_cast<HICON>(::LoadImageW(module, id.c_str(), IMAGE_ICON, size, size, 0));
+      if (!icon) continue;
+      m_icons.push_back(icon);
+      ::SendMessageW(m_hwnd, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
+    }
+  }
+
+  // The picture box's image from the program's resources, unscaled from the top
+  // left corner and cut by the box (a bitmap control would take the image's size).
+  void setPicture(HWND box, const std::string& name, const RECT& r) {
+    if (name.empty()) return;
+    auto* bitmap = static_cast<HBITMAP>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), widen(name).c_str(), IMAGE_BITMAP, 0, 0, 0));
+    if (!bitmap) return;
+    m_owned.push_back(bitmap);
+    ::SendMessageW(box, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+    ::SetWindowPos(box, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
   HBRUSH brush(COLORREF color) {
     auto& b = m_brushes[color];
     if (!b) b = ::CreateSolidBrush(color);
@@ -145,6 +192,7 @@ class FormWindow final : public platform::FormView {
         break;
       case platform::ControlKind::PictureBox:
         child = makeChild(L"STATIC", "", WS_CHILD | visible | SS_NOTIFY | SS_BITMAP, r);
+        if (child) setPicture(child, static_cast<platform::PictureBox&>(control).image(), r);
         break;
       case platform::ControlKind::DriveListBox:
       case platform::ControlKind::DirListBox:
@@ -175,6 +223,8 @@ class FormWindow final : public platform::FormView {
   std::map<HWND, platform::Control*> m_byHwnd;
   std::map<platform::Control*, std::unique_ptr<ChildView>> m_views;
   std::map<COLORREF, HBRUSH> m_brushes;
+  std::vector<HGDIOBJ> m_owned;  // fonts and bitmaps, deleted after the window
+  std::vector<HICON> m_icons;
 };
 
 namespace {
@@ -199,7 +249,7 @@ Win32Host::Win32Host() {
   wc.hInstance = ::GetModuleHandleW(nullptr);
   wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+  wc.hIcon = ::LoadIconW(wc.hInstance, L"icon");  // the program's icon (resources.rc.in)
   wc.lpszClassName = kFormClass;
   ::RegisterClassExW(&wc);
 }
