@@ -83,7 +83,14 @@ void setUiHost(UiHost* host) {
 UiHost& uiHost() { return *currentHost(); }
 
 void DoEvents() {
-  nextDirectoryEpoch();
+  // Kept directory listings are trusted for a millisecond: checking them again at
+  // every yield would cost a system call per directory of a walk.
+  static auto lastEpoch = std::chrono::steady_clock::time_point{};
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastEpoch >= std::chrono::milliseconds(1)) {
+    nextDirectoryEpoch();
+    lastEpoch = now;
+  }
   if (!endedFlag()) uiHost().doEvents();
 }
 

@@ -155,6 +155,25 @@ TEST_F(ScanTest, RealMountIsNotCrossed) {
   EXPECT_THAT(lines, ElementsAre(kHeader, "C:\\a.txt"));
 }
 
+TEST_F(ScanTest, DriveMountedInsideAnotherIsWalkedAsItsOwnDrive) {
+  c.file("a.txt");
+  const auto point = c.dir("platte");
+  if (::system(("mount -t tmpfs none '" + point.string() + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "this machine does not allow mounting a tmpfs here";
+  }
+  std::ofstream(point / "d.txt") << "x";
+  std::vector<platform::Drive> drives = {
+      {'C', c.path().string(), platform::DRIVE_FIXED, "ext4", "x"},
+      {'D', point.string(), platform::DRIVE_FIXED, "tmpfs", "x"},
+      {'P', prog.path().string(), platform::DRIVE_FIXED, "ext4", "x"}};
+  platform::setSystemDrives(platform::DriveTable::fromDrives(drives));
+  app::ScanDrives = {"C:\\", "D:\\"};
+  scan();
+  const auto lines = logLines();
+  ::system(("umount '" + point.string() + "'").c_str());
+  EXPECT_THAT(lines, ElementsAre(kHeader, "C:\\a.txt", "D:\\d.txt"));
+}
+
 TEST_F(ScanTest, VanishingDirectoryIsPassedOverSilently) {
   c.file("A/a.txt");
   c.file("B/b.txt");

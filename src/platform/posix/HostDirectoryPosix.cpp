@@ -183,7 +183,9 @@ std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string&
       unsigned char type = entry->d_type;
       struct stat child;
       bool statted = false;
-      if (type == DT_UNKNOWN || type == DT_DIR) {
+      // The entry's type comes with the read on most file systems. A directory's
+      // device is checked when it is entered (listDirectory), not here.
+      if (type == DT_UNKNOWN) {
         if (::fstatat(fd.get(), name, &child, AT_SYMLINK_NOFOLLOW) == 0) {
           statted = true;
           type = S_ISDIR(child.st_mode) ? DT_DIR : DT_REG;
@@ -287,8 +289,9 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
                              : (kept.empty() ? nullptr : &kept.back());
   const std::string_view parentPath = parent ? keptPath(*parent) : std::string_view();
   const size_t nameStart = parentPath == "/" ? 1 : parentPath.size() + 1;
-  if (parent && parent->fd >= 0 && host->size() > nameStart &&
-      host->find('/', nameStart) == std::string::npos) {
+  const bool directChild = parent && host->size() > nameStart &&
+                           host->find('/', nameStart) == std::string::npos;
+  if (directChild && parent->fd >= 0) {
     fd.reset(::openat(parent->fd, host->c_str() + nameStart,
                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   } else {
@@ -316,6 +319,12 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
     fresh = readDirectory(fd, viewPath, *host);
   } catch (const std::bad_alloc&) {
     raiseError(err::kListFull, viewPath);
+  }
+  // Something mounted here since the mount table was read: not part of this drive.
+  // (A drive's root is on a device of its own, of course.)
+  const bool driveRoot = viewPath.size() == 3;
+  if (directChild && !driveRoot && fresh->device != parent->listing->device) {
+    raiseError(err::kPathNotFound, viewPath);
   }
   if (found) {
     closeKept(kept.back());
