@@ -8,6 +8,8 @@ namespace {
 
 char32_t lowerChar(char32_t cp) {
   if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+  // Latin-1 capitals (umlauts among them) without asking the system's tables.
+  if (cp < 0x100) return (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) ? cp + 32 : cp;
   if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return cp;
   return hostLowerChar(cp);
 }
@@ -223,10 +225,16 @@ void appendEscapedBytes(std::string& out, std::string_view bytes) {
 void appendHostNameAsView(std::string& out, std::string_view hostName) {
   size_t pos = 0;
   while (pos < hostName.size()) {
-    const auto b = static_cast<unsigned char>(hostName[pos]);
-    if (b >= 0x20 && b < 0x7F && b != '\\') {
-      out.push_back(static_cast<char>(b));
-      ++pos;
+    // Printable ASCII other than "\\" is its own view: copied a run at a time.
+    size_t run = pos;
+    while (run < hostName.size()) {
+      const auto b = static_cast<unsigned char>(hostName[run]);
+      if (b < 0x20 || b >= 0x7F || b == '\\') break;
+      ++run;
+    }
+    if (run > pos) {
+      out.append(hostName.data() + pos, run - pos);
+      pos = run;
       continue;
     }
     const size_t start = pos;

@@ -52,11 +52,13 @@ void appendAnsi(std::string& out, std::string_view utf8) {
   size_t pos = 0;
   const size_t size = utf8.size();
   while (pos < size) {
-    const auto b = static_cast<unsigned char>(utf8[pos]);
-    if (b < 0x80) {
-      out.push_back(static_cast<char>(b));
-      ++pos;
-      continue;
+    // Runs of ASCII, by far the most of every path, are copied whole.
+    size_t run = pos;
+    while (run < size && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
+    if (run > pos) {
+      out.append(utf8.data() + pos, run - pos);
+      pos = run;
+      if (pos >= size) break;
     }
     char32_t cp;
     if (decodeUtf8(utf8, pos, cp)) {
