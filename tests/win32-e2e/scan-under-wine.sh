@@ -1,0 +1,330 @@
+#!/usr/bin/env bash
+# shellcheck disable=SC1003  # backslashes in single quotes are Windows paths
+# End-to-end test of the Windows program under wine, clicked like a person would
+# click it, on an X server of its own (Xvfb).
+#
+# A fresh wine prefix in a temporary folder gets test drives in place of the
+# Linux root (Z: is removed): D: a fixed drive and N: a network drive, each a
+# temporary folder tree, declared as such in the prefix's drive settings. C: stays
+# (the prefix's drive_c, a fixed drive as well).
+#
+# 1. A full scan: start the program, click "start", wait until the log is
+#    complete and closed, close the window (close box: SC_CLOSE). The log's D: and
+#    N: lines must be exactly the test folders' files as Windows paths in
+#    Windows-1252; C:'s lines must be well-formed names of existing files.
+# 2. A cancelled scan: click "start", half a second later "abbrechen"; the
+#    program ends and its log ends with the cancellation line (followed only by
+#    the note lines).
+#
+# Usage: scan-under-wine.sh PROGRAM.exe CLOSE-WINDOW.exe
+# Exit code 0: passed, 1: failed, 77: skipped (no Xvfb, xdotool or wine).
+set -euo pipefail
+
+program=$(realpath "$1")
+closer=$(realpath "$2")
+
+for tool in Xvfb xdotool wine wineboot wineserver iconv; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is missing"
+    exit 77
+  fi
+done
+
+# Text tools on bytes (the log is Windows-1252); wine with UTF-8 file names.
+export LC_ALL=C
+in_wine() { LC_ALL=C.UTF-8 "$@"; }
+
+started=$(date +%s.%N)
+seconds_since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+say() { printf '[%5ss] %s\n' "$(seconds_since "$started")" "$*"; }
+fail() {
+  say "FAIL: $*"
+  if [ -n "${program_pid:-}" ] && [ -n "${window:-}" ]; then
+    say "window still there: $(xdotool getwindowname "$window" 2>/dev/null || echo no)"
+    import -window root "$work/failure.png" 2>/dev/null || true
+  fi
+  exit 1
+}
+
+work=$(mktemp -d /tmp/rz-win32-e2e.XXXXXX)
+xvfb_pid=
+program_pid=
+drives_pid=
+cleanup() {
+  set +e
+  if [ -n "$program_pid" ]; then kill "$program_pid" 2>/dev/null; fi
+  if [ -n "$drives_pid" ]; then
+    kill "$drives_pid" 2>/dev/null
+    wait "$drives_pid" 2>/dev/null
+  fi
+  WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  if [ -n "${RZ_E2E_KEEP:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+# --- The X server: the first free display, reported on descriptor 3. ----------
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 300); do
+  if grep -q '^[0-9]' "$work/display" 2>/dev/null; then break; fi
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(cat "$work/xvfb.log")"
+  sleep 0.1
+done
+grep -q '^[0-9]' "$work/display" || fail "Xvfb did not report its display"
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
+unset XAUTHORITY
+
+# --- The test drives. ---------------------------------------------------------
+# Made while wine sets up its prefix.
+drive_d="$work/drive-d"
+drive_n="$work/drive-n"
+make_drives() {
+  mkdir -p "$drive_d" "$drive_n"
+  # D:: 600 folders of 60 files, each with two levels of subfolders of 20 files
+  # (60000 files in 1800 folders: a scan of some seconds, so the cancel below
+  # lands in the middle of it), plus names with characters of Windows-1252 beyond
+  # ASCII.
+  for i in {001..600}; do
+    dir="$drive_d/Ordner $i"
+    mkdir -p "$dir/Unterordner/tiefer"
+    touch "$dir"/datei-{01..60}.txt "$dir"/Unterordner/bild-{01..20}.jpg "$dir"/Unterordner/tiefer/ton-{01..20}.wav
+  done
+  mkdir -p "$drive_d/Übersicht/Bäume und Sträucher" "$drive_d/leer"
+  touch "$drive_d/wurzel.txt" "$drive_d/Übersicht/Größe.doc" "$drive_d/Übersicht/Preis in €.txt" \
+    "$drive_d/Übersicht/Bäume und Sträucher/Eiche (groß).bmp" "$drive_d/Übersicht/ohne Endung"
+  echo "Inhalt" >"$drive_d/Übersicht/mit Inhalt.txt"
+  mkdir -p "$drive_n/Freigabe/Projekte"
+  touch "$drive_n/netz.txt" "$drive_n/Freigabe/Bericht März.pdf" "$drive_n/Freigabe/Projekte/plan-1.txt" \
+    "$drive_n/Freigabe/Projekte/plan-2.txt"
+}
+make_drives &
+drives_pid=$!
+
+# --- The wine prefix. ---------------------------------------------------------
+# An empty home: wine links the user's folders (Desktop, Documents, ...) in
+# drive_c to the home folder, and C: is scanned.
+mkdir -p "$work/home"
+export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+in_wine wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+in_wine wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d false /f >/dev/null 2>&1
+in_wine wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+in_wine wine reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d hd /f >/dev/null 2>&1 || fail "reg add d: failed"
+in_wine wine reg add 'HKLM\Software\Wine\Drives' /v 'n:' /d network /f >/dev/null 2>&1 || fail "reg add n: failed"
+# The drive settings are read when wine starts: let this server end first.
+wineserver -w
+say "wine prefix ready"
+# The window font of the classic forms (MS Sans Serif), as Windows has it; some
+# wine packages do not find their own fonts folder.
+for fonts in /usr/share/wine/fonts /usr/lib/wine/fonts; do
+  if [ -d "$fonts" ]; then cp -n "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true; fi
+done
+# Links in drive_c would lead the scan out of C: (to the home folder); plain
+# folders in their place.
+find "$WINEPREFIX/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
+  rm -f "$link"
+  mkdir -p "$link"
+done
+
+wait "$drives_pid" || fail "could not make the test drives"
+drives_pid=
+rm -f "$WINEPREFIX/dosdevices/z:"
+ln -s "$drive_d" "$WINEPREFIX/dosdevices/d:"
+ln -s "$drive_n" "$WINEPREFIX/dosdevices/n:"
+
+# The expected lines: every file of a drive as its Windows path, in Windows-1252.
+expected_lines() {  # letter folder
+  (cd "$2" && find . -type f) | sed -e 's|^\./||' -e 's|/|\\|g' -e "s|^|$1:\\\\|" |
+    iconv -f UTF-8 -t CP1252 | LC_ALL=C sort
+}
+{
+  expected_lines D "$drive_d"
+  expected_lines N "$drive_n"
+} | LC_ALL=C sort >"$work/expected.txt"
+say "test drives: $(wc -l <"$work/expected.txt") files on D: and N:"
+
+# --- Driving the program. ------------------------------------------------------
+title_pattern='^Rozozovuvor-Ororuzi V1\.0 '
+header='HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: '
+cancel_line=$(printf 'SCANVORGANG WURDE MANUELL ABGEBROCHEN! NICHT VOLLST\xc4NDIG!')
+note_lines=(
+  'HINWEIS: Es konnten nicht alle Dateien erfasst werden, '
+  "$(printf 'da Sie beim Ausf\xfchren des Scanners nicht als ')"
+  'Administrator dieses PC angemeldet waren! '
+)
+
+# Starts the program from a folder of its own on C: (the log lands beside it) and
+# waits for its window. Sets program_pid and window.
+start_program() {  # folder-name
+  local folder="$WINEPREFIX/drive_c/$1"
+  mkdir -p "$folder"
+  cp "$program" "$folder/rozozovuvor-ororuzi.exe"
+  (cd "$folder" && exec env LC_ALL=C.UTF-8 wine 'C:\'"$1"'\rozozovuvor-ororuzi.exe') >"$work/$1.out" 2>&1 &
+  program_pid=$!
+  window=
+  for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | head -n1 || true)
+    if [ -n "$window" ]; then break; fi
+    kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its window showed: $(cat "$work/$1.out")"
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "no window titled like $title_pattern"
+  say "window $window: $(xdotool getwindowname "$window")"
+  sleep 0.5  # let it paint and take input
+}
+
+# The start/cancel button's middle in the client area (9000,4680 size 1215x495 twips).
+click_button() {
+  xdotool mousemove --window "$window" 640 328 click 1
+}
+
+# The one log in a folder (waits up to 15 s for it).
+log_in() {  # folder-name
+  local log=
+  for _ in $(seq 150); do
+    log=$(find "$WINEPREFIX/drive_c/$1" -maxdepth 1 -name 'protokoll-*.txt' | head -n1)
+    if [ -n "$log" ]; then break; fi
+    sleep 0.1
+  done
+  [ -n "$log" ] || fail "no log appeared in C:\\$1"
+  echo "$log"
+}
+
+# True while the program holds the file open (wine's server may keep a copy of
+# the descriptor for a while after the program closed it).
+is_open() {  # file
+  local fd
+  for fd in /proc/"$program_pid"/fd/*; do
+    if [ "$(readlink "$fd" 2>/dev/null)" = "$1" ]; then return 0; fi
+  done
+  return 1
+}
+
+# Waits until the program has exited (up to a time limit in seconds).
+wait_exit() {  # seconds
+  local i
+  for ((i = 0; i < $1 * 10; i++)); do
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+      wait "$program_pid" 2>/dev/null || true
+      program_pid=
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Every line but the header and the note lines is a file's path on C:, D: or N:.
+check_file_lines() {  # log-lines-file
+  local bad
+  bad=$(tail -n +2 "$1" | grep -a -v -x -F -e "${note_lines[0]}" -e "${note_lines[1]}" -e "${note_lines[2]}" -e "$cancel_line" |
+    grep -a -v -E '^[CDN]:\\[^\\[:cntrl:]]([^[:cntrl:]]*[^\\[:cntrl:]])?$' || true)
+  [ -z "$bad" ] || fail "malformed lines in the log: $(echo "$bad" | head -n5)"
+}
+
+# --- 1. A full scan. -------------------------------------------------------------
+start_program rz-full
+click_button
+clicked=$(date +%s.%N)
+log=$(log_in rz-full)
+say "scan running, log $(basename "$log")"
+
+# Complete: the size has not changed for 2 s and no process holds the file.
+last_size=-1
+stable_since=$(date +%s)
+deadline=$(($(date +%s) + 120))
+while :; do
+  [ "$(date +%s)" -lt "$deadline" ] || fail "the scan did not finish within 120 s"
+  kill -0 "$program_pid" 2>/dev/null || fail "the program ended during the scan: $(cat "$work/rz-full.out")"
+  size=$(stat -c %s "$log")
+  if [ "$size" != "$last_size" ]; then
+    last_size=$size
+    stable_since=$(date +%s)
+    grown_after=$(seconds_since "$clicked")
+  elif [ $(($(date +%s) - stable_since)) -ge 2 ] && ! is_open "$log"; then
+    break
+  fi
+  sleep 0.25
+done
+say "scan complete: $(wc -l <"$log") lines, $last_size bytes, the last of them about $grown_after s after the click"
+
+# Close it like a person would (the close box) and wait for its end.
+in_wine wine "$closer" 'Rozozovuvor-Ororuzi V1.0' >/dev/null 2>&1 || fail "no window to close"
+wait_exit 20 || fail "the program did not end within 20 s after the close request"
+say "closed"
+
+# Every line ends with CR LF.
+lines=$(wc -l <"$log")
+crlf=$(grep -a -c $'\r$' "$log" || true)
+if [ "$lines" -eq 0 ] || [ "$crlf" -ne "$lines" ]; then fail "$((lines - crlf)) of $lines lines do not end with CR LF"; fi
+[ "$(tail -c 2 "$log" | od -An -tx1 | tr -d ' \n')" = "0d0a" ] || fail "the log does not end with CR LF"
+tr -d '\r' <"$log" >"$work/full.txt"
+
+head -n1 "$work/full.txt" | grep -a -q -E "^${header}[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}$" ||
+  fail "header line: $(head -n1 "$work/full.txt")"
+if [ "$(tail -n3 "$work/full.txt" | head -n1)" = "${note_lines[0]}" ]; then
+  [ "$(tail -n2 "$work/full.txt" | head -n1)" = "${note_lines[1]}" ] || fail "second note line"
+  [ "$(tail -n1 "$work/full.txt")" = "${note_lines[2]}" ] || fail "third note line"
+fi
+grep -a -q -x -F "$cancel_line" "$work/full.txt" && fail "a full scan's log holds the cancellation line"
+check_file_lines "$work/full.txt"
+
+grep -a -E '^[DN]:\\' "$work/full.txt" | LC_ALL=C sort >"$work/scanned.txt"
+if ! diff <(iconv -f CP1252 -t UTF-8 "$work/expected.txt") <(iconv -f CP1252 -t UTF-8 "$work/scanned.txt") >"$work/diff.txt"; then
+  fail "D: and N: in the log differ from the test drives (< expected, > log):
+$(head -n 40 "$work/diff.txt")"
+fi
+duplicates=$(grep -a -E '^[CDN]:\\' "$work/full.txt" | LC_ALL=C sort | uniq -d | head -n5)
+[ -z "$duplicates" ] || fail "files listed twice: $duplicates"
+
+# C:'s lines name files that exist in drive_c.
+c_lines=0
+missing=()
+while IFS= read -r path; do
+  c_lines=$((c_lines + 1))
+  [ -e "$WINEPREFIX/drive_c/$path" ] || missing+=("$path")
+done < <(grep -a -E '^C:\\' "$work/full.txt" | iconv -f CP1252 -t UTF-8 | sed -e 's|^C:\\||' -e 's|\\|/|g')
+[ "$c_lines" -gt 100 ] || fail "only $c_lines files of C: in the log"
+[ ${#missing[@]} -eq 0 ] || fail "C: lines that name no file: ${missing[*]:0:5}"
+# The program's own log is one of C:'s files.
+grep -a -q -x -F "C:\\rz-full\\$(basename "$log")" "$work/full.txt" || fail "the log does not list itself"
+say "full scan: D: and N: match ($(wc -l <"$work/scanned.txt") files), C: $c_lines files well-formed; checked $(seconds_since "$clicked") s after the click"
+
+# --- 2. A cancelled scan. ---------------------------------------------------------
+start_program rz-cancel
+click_button
+sleep 0.5
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended before the second click"
+log=$(log_in rz-cancel)
+is_open "$log" || fail "the scan was over before the second click (too few files to cancel it in time)"
+click_button
+wait_exit 30 || fail "the program did not end within 30 s after the cancel"
+log=$(log_in rz-cancel)
+say "cancelled: $(wc -l <"$log") lines"
+
+tr -d '\r' <"$log" >"$work/cancel.txt"
+head -n1 "$work/cancel.txt" | grep -a -q "^${header}" || fail "header line of the cancelled log"
+cancel_at=$(($(wc -l <"$work/cancel.txt")))
+if [ "$cancel_at" -ge 4 ] && [ "$(tail -n3 "$work/cancel.txt" | head -n1)" = "${note_lines[0]}" ]; then
+  [ "$(tail -n2 "$work/cancel.txt" | head -n1)" = "${note_lines[1]}" ] || fail "second note line"
+  [ "$(tail -n1 "$work/cancel.txt")" = "${note_lines[2]}" ] || fail "third note line"
+  cancel_at=$((cancel_at - 3))
+fi
+[ "$(sed -n "${cancel_at}p" "$work/cancel.txt")" = "$cancel_line" ] ||
+  fail "the cancelled log does not end with the cancellation line: $(tail -n4 "$work/cancel.txt")"
+# The cancellation line itself in bytes, with CR LF.
+grep -a -c -F -x "$cancel_line"$'\r' "$log" | grep -q '^1$' || fail "the cancellation line is not there once with CR LF"
+[ "$(tail -c 2 "$log" | od -An -tx1 | tr -d ' \n')" = "0d0a" ] || fail "the cancelled log does not end with CR LF"
+check_file_lines "$work/cancel.txt"
+# What it listed of D: and N: so far are files of those drives.
+extra=$(grep -a -E '^[DN]:\\' "$work/cancel.txt" | LC_ALL=C sort | LC_ALL=C comm -13 "$work/expected.txt" - | head -n5)
+[ -z "$extra" ] || fail "the cancelled log lists files that do not exist: $extra"
+file_lines=$(grep -a -c -E '^[CDN]:\\' "$work/cancel.txt" || true)
+full_lines=$(grep -a -c -E '^[CDN]:\\' "$work/full.txt" || true)
+[ "$file_lines" -lt "$full_lines" ] || fail "the cancel came after the scan had finished ($file_lines file lines)"
+say "cancelled scan: $file_lines of $full_lines file lines, ends with the cancellation line"
+say "PASS"
