@@ -1,9 +1,22 @@
-// The process-wide drive snapshot that the kernel32 calls and the lists share.
+// What a drive table answers the same way on every system, and the process-wide
+// snapshot that the kernel32 calls and the lists share.
 #include <optional>
 
 #include "platform/Drives.h"
 
 namespace platform {
+
+const Drive* DriveTable::byLetter(char letter) const {
+  const char upper = letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+  for (const Drive& d : m_drives) {
+    if (d.letter == upper) return &d;
+  }
+  return nullptr;
+}
+
+bool DriveTable::isMountPoint(std::string_view hostPath) const {
+  return m_mountPoints.find(hostPath) != m_mountPoints.end();
+}
 
 namespace {
 

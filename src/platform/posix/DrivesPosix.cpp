@@ -293,18 +293,6 @@ DriveTable DriveTable::fromDrives(std::vector<Drive> drives, std::vector<std::st
   return table;
 }
 
-const Drive* DriveTable::byLetter(char letter) const {
-  const char upper = upperAscii(letter);
-  for (const Drive& d : m_drives) {
-    if (d.letter == upper) return &d;
-  }
-  return nullptr;
-}
-
-bool DriveTable::isMountPoint(std::string_view hostPath) const {
-  return m_mountPoints.find(hostPath) != m_mountPoints.end();
-}
-
 std::string DriveTable::hostToView(std::string_view hostPath) const {
   const std::string path = normalizeHostPath(hostPath);
   const Drive* best = nullptr;
