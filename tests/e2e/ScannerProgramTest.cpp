@@ -137,12 +137,11 @@ bool isFileLine(std::string_view line, const std::string& letters) {
          line[2] == '\\';
 }
 
-// "MM-DD-YYYY HH:MM:SS" of the header as local time; -1 when it is malformed.
-std::time_t headerTime(const std::string& header) {
-  static const std::regex form(
-      "HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: (\\d\\d)-(\\d\\d)-(\\d{4}) (\\d\\d):(\\d\\d):(\\d\\d)");
+// The six number groups (month, day, year, hours, minutes, seconds) of `text` as
+// local time; -1 when `text` has another form.
+std::time_t matchedTime(const std::string& text, const std::regex& form) {
   std::smatch m;
-  if (!std::regex_match(header, m, form)) return -1;
+  if (!std::regex_match(text, m, form)) return -1;
   std::tm t{};
   t.tm_mon = std::stoi(m[1]) - 1;
   t.tm_mday = std::stoi(m[2]);
@@ -154,20 +153,17 @@ std::time_t headerTime(const std::string& header) {
   return std::mktime(&t);
 }
 
-// "protokoll-MM-DD-YYYY-HH-MM-SS.txt" as local time; -1 when the name has another form.
+// "MM-DD-YYYY HH:MM:SS" of the header.
+std::time_t headerTime(const std::string& header) {
+  static const std::regex form(
+      "HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: (\\d\\d)-(\\d\\d)-(\\d{4}) (\\d\\d):(\\d\\d):(\\d\\d)");
+  return matchedTime(header, form);
+}
+
+// "protokoll-MM-DD-YYYY-HH-MM-SS.txt".
 std::time_t logNameTime(const std::string& name) {
   static const std::regex form("protokoll-(\\d\\d)-(\\d\\d)-(\\d{4})-(\\d\\d)-(\\d\\d)-(\\d\\d)\\.txt");
-  std::smatch m;
-  if (!std::regex_match(name, m, form)) return -1;
-  std::tm t{};
-  t.tm_mon = std::stoi(m[1]) - 1;
-  t.tm_mday = std::stoi(m[2]);
-  t.tm_year = std::stoi(m[3]) - 1900;
-  t.tm_hour = std::stoi(m[4]);
-  t.tm_min = std::stoi(m[5]);
-  t.tm_sec = std::stoi(m[6]);
-  t.tm_isdst = -1;
-  return std::mktime(&t);
+  return matchedTime(name, form);
 }
 
 std::time_t toTime(SystemClock::time_point t) { return SystemClock::to_time_t(t); }
