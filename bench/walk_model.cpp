@@ -6,11 +6,11 @@
 // order, depth first, then the directory's files) with one open, one fstat, the
 // getdents reads and one close per directory, and writes "C:\dir\name" lines in
 // Windows-1252 with CR LF to OUT, through the program's own text functions
-// (hostNameToView, listOrderLess, appendAnsi): with --stat-children --recheck the
+// (hostNameToView, sortListOrder, appendAnsi): with --stat-children --recheck the
 // bytes of OUT are those of the scan log after its header line. Options:
 //   --stat-children  an fstatat per subdirectory entry (the device check)
 //   --recheck        an fstat of the directory each time the walk returns to it
-//   --sort none      directory order instead of listOrderLess's
+//   --sort none      directory order instead of the lists' order
 //   --fast-text      a shortcut for plain ASCII in the text functions: names and
 //                    lines without a byte >= 0x80 (or "\") are copied as they are
 //   --raw            host names and bytes as they are (no view names, no ANSI)
@@ -132,9 +132,7 @@ class Walker {
       case SortMode::None:
         break;
       case SortMode::List:
-        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-          return platform::listOrderLess(a, b);
-        });
+        platform::sortListOrder(names);
         break;
     }
   }

@@ -1,5 +1,9 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "platform/TextHost.h"
 
 namespace platform {
@@ -202,6 +206,53 @@ bool listOrderLess(std::string_view a, std::string_view b) {
   const int c = compareNoCase(a.substr(k), b.substr(k));
   if (c != 0) return c < 0;
   return a < b;
+}
+
+void sortListOrder(std::vector<std::string>& names) {
+  const size_t n = names.size();
+  if (n < 2) return;
+  // Each name is folded once into a key whose bytes compare as listOrderLess
+  // compares the characters (UTF-8 keeps the order of the code points), so the
+  // sort itself only compares bytes.
+  std::string keys;
+  size_t total = 0;
+  for (const std::string& name : names) total += name.size();
+  keys.reserve(total + total / 4);
+  std::vector<size_t> ends(n);
+  for (size_t i = 0; i < n; ++i) {
+    const std::string& name = names[i];
+    size_t pos = 0;
+    while (pos < name.size()) {
+      const auto b = static_cast<unsigned char>(name[pos]);
+      if (b < 0x80) {
+        keys.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b));
+        ++pos;
+      } else {
+        appendUtf8(keys, lowerChar(nextChar(name, pos)));
+      }
+    }
+    ends[i] = keys.size();
+  }
+  struct Entry {
+    const char* key;
+    size_t length;
+    size_t index;
+  };
+  std::vector<Entry> order(n);
+  for (size_t i = 0; i < n; ++i) {
+    const size_t begin = i == 0 ? 0 : ends[i - 1];
+    order[i] = {keys.data() + begin, ends[i] - begin, i};
+  }
+  std::sort(order.begin(), order.end(), [&names](const Entry& a, const Entry& b) {
+    const int c = std::memcmp(a.key, b.key, std::min(a.length, b.length));
+    if (c != 0) return c < 0;
+    if (a.length != b.length) return a.length < b.length;
+    return names[a.index] < names[b.index];
+  });
+  std::vector<std::string> sorted;
+  sorted.reserve(n);
+  for (const Entry& e : order) sorted.push_back(std::move(names[e.index]));
+  names.swap(sorted);
 }
 
 std::string toAnsi(std::string_view utf8) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -38,6 +39,8 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 // Sort order of our lists: alphabetical ignoring case, ties broken by the exact
 // bytes so that the order is total and two runs agree.
 bool listOrderLess(std::string_view a, std::string_view b);
+// Sorts `names` by listOrderLess, folding each name only once.
+void sortListOrder(std::vector<std::string>& names);
 
 // --- ANSI code page (Windows-1252) ------------------------------------------------
 

@@ -2,6 +2,9 @@
 // the mapping of host names that Windows names cannot hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/Text.h"
 
 namespace {
@@ -46,6 +49,27 @@ TEST(Text, ListOrderIsAlphabeticalIgnoringCaseAndTotal) {
   EXPECT_TRUE(listOrderLess("abc", "ABCD"));
   EXPECT_TRUE(listOrderLess("Über", "ZZ") == (compareNoCase("Über", "ZZ") < 0));
   EXPECT_LT(compareNoCase("ärger", "Ärgerlich"), 0);
+}
+
+TEST(Text, SortingAWholeListGivesTheOrderOfThePairwiseComparison) {
+  // Case pairs, umlauts against their capitals and against ASCII, prefixes, bytes
+  // that are not UTF-8 (compared as the Latin-1 character of the same number),
+  // escaped host bytes, letters whose lower case is longer or shorter in UTF-8.
+  std::vector<std::string> names = {
+      "b", "B", "a", "A", "ab", "AB", "aB", "Ab", "abc", "ä", "Ä", "äb", "Äb", "az", "Az",
+      "ß", "ss", "SS", "z", "Z", "Über", "über", "uber", "Uber", "ÜBER", "zz",
+      std::string("\xC4x"), std::string("\xE4x"), std::string("\xC4"), std::string("\xFF"),
+      hostNameToView("a\\b"), hostNameToView("A\\B"), hostNameToView(std::string("n\xFF")),
+      "\xC8\xBA", "\xE2\xB1\xA5", "ΑΒΓ", "αβγ", "日本", "", " ", ".x", "~", "0", "9", "_"};
+  // Doubled so that equal names meet, shuffled so that the input order differs.
+  const std::vector<std::string> once = names;
+  names.insert(names.end(), once.begin(), once.end());
+  for (size_t i = 0; i < names.size(); ++i) std::swap(names[i], names[(i * 7919) % names.size()]);
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end(),
+            [](const std::string& a, const std::string& b) { return listOrderLess(a, b); });
+  sortListOrder(names);
+  EXPECT_EQ(names, expected);
 }
 
 TEST(Text, Windows1252HasOneByteACharacterAndQuestionMarksForTheRest) {

@@ -205,9 +205,8 @@ std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string&
       }
     }
   }
-  auto less = [](const std::string& a, const std::string& b) { return listOrderLess(a, b); };
-  std::sort(listing->subdirs.begin(), listing->subdirs.end(), less);
-  std::sort(listing->files.begin(), listing->files.end(), less);
+  sortListOrder(listing->subdirs);
+  sortListOrder(listing->files);
   ++g_stats.reads;
   return listing;
 }
