@@ -233,19 +233,32 @@ void sortListOrder(std::vector<std::string>& names) {
     }
     ends[i] = keys.size();
   }
+  // The first eight key bytes as one number decide most comparisons. (Names hold
+  // no NUL byte, so the zeros that pad a short key never tie with a real byte.)
   struct Entry {
-    const char* key;
+    uint64_t head;
+    size_t begin;
     size_t length;
     size_t index;
   };
   std::vector<Entry> order(n);
   for (size_t i = 0; i < n; ++i) {
     const size_t begin = i == 0 ? 0 : ends[i - 1];
-    order[i] = {keys.data() + begin, ends[i] - begin, i};
+    const size_t length = ends[i] - begin;
+    uint64_t head = 0;
+    for (size_t k = 0; k < 8; ++k) {
+      head = (head << 8) | (k < length ? static_cast<unsigned char>(keys[begin + k]) : 0u);
+    }
+    order[i] = {head, begin, length, i};
   }
-  std::sort(order.begin(), order.end(), [&names](const Entry& a, const Entry& b) {
-    const int c = std::memcmp(a.key, b.key, std::min(a.length, b.length));
-    if (c != 0) return c < 0;
+  const char* base = keys.data();
+  std::sort(order.begin(), order.end(), [&names, base](const Entry& a, const Entry& b) {
+    if (a.head != b.head) return a.head < b.head;
+    const size_t common = std::min(a.length, b.length);
+    if (common > 8) {
+      const int c = std::memcmp(base + a.begin + 8, base + b.begin + 8, common - 8);
+      if (c != 0) return c < 0;
+    }
     if (a.length != b.length) return a.length < b.length;
     return names[a.index] < names[b.index];
   });

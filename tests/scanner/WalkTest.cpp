@@ -200,6 +200,22 @@ TEST_F(ScanTest, DirectoryLargerThanSixteenBitCountsIsListedWhole) {
   EXPECT_THAT(host.messages, IsEmpty());
 }
 
+TEST_F(ScanTest, LongNamesFillingManyReadsAreAllListed) {
+  // Names near the longest a file system allows: every read of the directory
+  // returns few entries, and one that ends near the buffer's end is not its last.
+  constexpr int kFiles = 3000;
+  const auto dir = c.dir("lang");
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = std::string(200 + i % 50, 'n') + std::to_string(i);
+    const int fd = ::open((dir / name).c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+  }
+  scan();
+  EXPECT_EQ(app::FilesFound, kFiles);
+  EXPECT_EQ(logLines().size(), kFiles + 1u);
+}
+
 TEST_F(ScanTest, ManySubdirectoriesAreReadOnceEach) {
   constexpr int kDirs = 3000;
   for (int i = 0; i < kDirs; ++i) c.file("viele/d" + std::to_string(i) + "/x");
