@@ -4,7 +4,8 @@
 //
 // Walks ROOT as the scan does (subdirectories from the last to the first in list
 // order, depth first, then the directory's files) with one open, one fstat, the
-// getdents reads and one close per directory, and writes "C:\dir\name" lines in
+// getdents reads (without the final empty one where the scan spares it) and one
+// close per directory, and writes "C:\dir\name" lines in
 // Windows-1252 with CR LF to OUT, through the program's own text functions
 // (hostNameToView, sortListOrder, appendAnsi): with --stat-children --recheck the
 // bytes of OUT are those of the scan log after its header line. Options:
@@ -18,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +43,7 @@ struct Options {
   bool raw = false;
   bool fastText = false;
   SortMode sort = SortMode::List;
+  bool lastReadShort = false;  // set from ROOT's file system, as the scan decides
 };
 
 struct Stats {
@@ -109,6 +112,7 @@ class Walker {
     for (;;) {
       const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
       if (n <= 0) break;
+      const bool last = m_o.lastReadShort && static_cast<size_t>(n) + 280 <= sizeof buffer;
       for (ssize_t off = 0; off < n;) {
         const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + off);
         off += entry->d_reclen;
@@ -124,6 +128,7 @@ class Walker {
         (dir ? subdirs : files)
             .push_back(asIs ? std::string(name) : platform::hostNameToView(name));
       }
+      if (last) break;
     }
   }
 
@@ -208,6 +213,13 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   const int root = ::open(argv[1], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const int out = ::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // On local file systems that fill each read the scan spares the final empty one.
+  struct statfs fs {};
+  if (root >= 0 && ::fstatfs(root, &fs) == 0) {
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    o.lastReadShort = type == 0xEF53UL || type == 0x58465342UL || type == 0x9123683EUL ||
+                      type == 0x01021994UL;  // ext2/3/4, xfs, btrfs, tmpfs
+  }
   if (root < 0 || out < 0) {
     std::perror("walk_model");
     return 1;
