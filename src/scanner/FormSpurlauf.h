@@ -55,6 +55,18 @@ class FormSpurlauf : public platform::Form {
 
  private:
   bool WalkDirectory(const std::string& DirPath, const std::string& ReturnPath);
+  // Where a level of the walk points Dir1 when it is done: nowhere, the level
+  // above (a prefix of m_walkPath), or another path.
+  struct ReturnTo {
+    size_t length = 0;                  // of the level above, in m_walkPath
+    const std::string* other = nullptr;  // when Dir1 stood elsewhere
+    bool none = true;
+  };
+  // One level of the walk: the directory whose path is the first `length` bytes
+  // of m_walkPath.
+  bool walkLevel(size_t length, ReturnTo back);
+  const std::string& walkPath(size_t length);
+  void returnTo(const ReturnTo& back);
   // A subdirectory that cannot be entered is skipped; false to abandon the walk.
   bool enterSubdirectory(const std::string& path);
   void writeFileLines();
@@ -65,6 +77,9 @@ class FormSpurlauf : public platform::Form {
   void reportDirectoryDenied(const std::string& path);
 
   std::string m_line;  // reused for every log line
+  // The path of the walk's current directory. Each level's path is a prefix of the
+  // next level's, so one string serves all: a deep tree costs no copy per level.
+  std::string m_walkPath;
 };
 
 // The one main window of the run; nullptr before it is created.

@@ -21,6 +21,24 @@ void FormSpurlauf::reportDirectoryDenied(const std::string& path) {
 }
 
 bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& ReturnPath) {
+  m_walkPath = DirPath;
+  ReturnTo back;
+  if (!ReturnPath.empty()) back = ReturnTo{0, &ReturnPath, false};
+  return walkLevel(DirPath.size(), back);
+}
+
+const std::string& FormSpurlauf::walkPath(size_t length) {
+  // Deeper levels only ever change what follows this level's path.
+  m_walkPath.resize(length);
+  return m_walkPath;
+}
+
+void FormSpurlauf::returnTo(const ReturnTo& back) {
+  if (back.none) return;
+  Dir1.setPath(back.other ? *back.other : walkPath(back.length));
+}
+
+bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
   ++app::DirsFound;
   LabelAnzahlVerzeichnisse.setCaption(std::to_string(app::DirsFound));
   SearchFlag = true;
@@ -34,31 +52,31 @@ bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& 
     const auto listing = Dir1.listing();
     auto number = static_cast<int32_t>(listing->subdirs.size());
     while (number > 0 && SearchFlag) {
-      // Where Dir1 stood before the visit; nearly always this level's own path,
-      // which is then not copied (a deep tree would hold a copy per level).
+      // Where Dir1 stood before the visit: nearly always this level's own path.
       std::string elsewhere;
-      const bool atHome = Dir1.Path() == DirPath;
+      const bool atHome = Dir1.Path() == walkPath(length);
       if (!atHome) elsewhere = Dir1.Path();
-      const std::string& pathBefore = atHome ? DirPath : elsewhere;
-      Dir1.setPath(DirPath);
+      Dir1.setPath(walkPath(length));
       const std::string& name = listing->subdirs[static_cast<size_t>(number - 1)];
-      if (!enterSubdirectory(DirPath.back() == '\\' ? DirPath + name : DirPath + "\\" + name)) {
-        return true;
-      }
+      if (m_walkPath.back() != '\\') m_walkPath += '\\';
+      m_walkPath += name;
+      if (!enterSubdirectory(m_walkPath)) return true;
       bool nested = false;
-      // A copy: Dir1's path changes while the nested level runs.
-      const std::string child = Dir1.Path();
-      if (child != DirPath) nested = WalkDirectory(child, pathBefore);
+      if (Dir1.Path() == m_walkPath) {
+        nested = walkLevel(m_walkPath.size(), atHome ? ReturnTo{length, nullptr, false}
+                                                     : ReturnTo{0, &elsewhere, false});
+      }
       --number;
       if (nested) return true;
     }
     if (!SearchFlag) return true;
 
     // Every level lists its own files, whatever a nested level left behind.
-    if (Dir1.Path() != DirPath) Dir1.setPath(DirPath);
-    if (File1.Path() != DirPath) File1.setPath(DirPath);
+    const std::string& here = walkPath(length);
+    if (Dir1.Path() != here) Dir1.setPath(here);
+    if (File1.Path() != here) File1.setPath(here);
     writeFileLines();
-    if (!ReturnPath.empty()) Dir1.setPath(ReturnPath);
+    returnTo(back);
     return false;
   } catch (const ScanLogError&) {
     throw;
@@ -67,14 +85,12 @@ bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& 
       platform::MsgBox(kListFullMessage);
       return true;
     }
-    if (e.number() == platform::err::kAccessDenied) reportDirectoryDenied(DirPath);
+    if (e.number() == platform::err::kAccessDenied) reportDirectoryDenied(walkPath(length));
     // Put the lists back so the calling level goes on where it was.
-    if (!ReturnPath.empty()) {
-      try {
-        Dir1.setPath(ReturnPath);
-      } catch (const platform::RuntimeError&) {
-        // The caller points the lists at its own directory again before going on.
-      }
+    try {
+      returnTo(back);
+    } catch (const platform::RuntimeError&) {
+      // The caller points the lists at its own directory again before going on.
     }
     return false;
   }
