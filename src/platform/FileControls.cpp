@@ -119,7 +119,8 @@ DirListBox::DirListBox(std::string name, Rect geometry, int tabIndex)
       m_path(currentDirectoryView()) {}
 
 void DirListBox::setPath(const std::string& path) {
-  std::string target = normalizeViewPath(path, m_path);
+  // The list's own path is in its normal form already.
+  std::string target = path == m_path ? path : normalizeViewPath(path, m_path);
   m_listing = listDirectory(target);
   if (target == m_path) return;
   m_path = std::move(target);
@@ -167,7 +168,7 @@ FileListBox::FileListBox(std::string name, Rect geometry, int tabIndex, std::str
       m_pattern(std::move(pattern)) {}
 
 void FileListBox::setPath(const std::string& path) {
-  std::string target = normalizeViewPath(path, m_path);
+  std::string target = path == m_path ? path : normalizeViewPath(path, m_path);
   m_listing = listDirectory(target);
   m_path = std::move(target);
   m_listIndex = -1;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/PathBytes.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -18,6 +19,8 @@ bool isNormalized(const std::string& path) {
   }
   if (path.size() == 3) return true;
   if (path.back() == '\\') return false;
+  // Most paths have no place to look at more closely.
+  if (!pathbytes::mayNeedNormalizing(path)) return true;
   // One pass: no "/", no empty component, no "." or ".." component.
   const size_t n = path.size();
   for (size_t i = 2; i < n; ++i) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "platform/PathBytes.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -346,19 +347,26 @@ std::optional<std::string> DriveTable::viewToHost(std::string_view viewPath) con
   if (rest.find('\xEF') == std::string_view::npos) {
     while (!rest.empty() && (rest.front() == '\\' || rest.front() == '/')) rest.remove_prefix(1);
     if (rest.empty()) return host;
-    const size_t base = host.size();
     if (host.back() != '/') host += '/';
-    host += rest;
-    for (size_t i = base; i < host.size(); ++i) {
-      if (host[i] == '\\') host[i] = '/';
+    const size_t base = host.size();
+    host.resize(base + rest.size());
+    // A path in the lists' normal form (the walk's always are): only the
+    // separators change.
+    if (!pathbytes::mayNeedNormalizing(rest) && rest.back() != '\\') {
+      pathbytes::copyWithSlashes(host.data() + base, rest);
+      return host;
     }
-    // Repeated or trailing separators name the same folder.
-    size_t out = base;
-    for (size_t i = base; i < host.size(); ++i) {
-      if (host[i] == '/' && out > 0 && host[out - 1] == '/') continue;
-      host[out++] = host[i];
+    // Else one pass: "\" becomes "/", and repeated or trailing separators, which
+    // name the same folder, are dropped.
+    char* out = host.data() + base;
+    bool afterSeparator = true;  // host ends in "/" here
+    for (const char ch : rest) {
+      const bool separator = ch == '\\' || ch == '/';
+      if (separator && afterSeparator) continue;
+      *out++ = separator ? '/' : ch;
+      afterSeparator = separator;
     }
-    host.resize(out);
+    host.resize(static_cast<size_t>(out - host.data()));
     if (host.size() > 1 && host.back() == '/') host.pop_back();
     return host;
   }

@@ -1,0 +1,96 @@
+// Paths as the lists show them: the normal form, and the mapping to host paths,
+// for paths of every length (the scans go eight bytes at a time).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Drives.h"
+#include "platform/HostDirectory.h"
+#include "platform/PathBytes.h"
+
+using namespace platform;
+
+namespace {
+
+// Every string of up to `length` characters over `alphabet`.
+std::vector<std::string> allStrings(const std::string& alphabet, size_t length) {
+  std::vector<std::string> out{""};
+  for (size_t from = 0, n = 0; n < length; ++n) {
+    const size_t to = out.size();
+    for (size_t i = from; i < to; ++i) {
+      for (char c : alphabet) out.push_back(out[i] + c);
+    }
+    from = to;
+  }
+  return out;
+}
+
+bool referenceMayNeed(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '/') return true;
+    if (s[i] == '\\' && i + 1 < s.size() &&
+        (s[i + 1] == '\\' || s[i + 1] == '/' || s[i + 1] == '.')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(PathBytes, ScansAgreeWithAByteByByteLookAtEveryPosition) {
+  // Short strings over the bytes that matter, placed at every offset of a long
+  // plain run so that each lands on every place of an eight-byte step.
+  for (const std::string& core : allStrings("a\\/.\xC3", 4)) {
+    for (size_t pad = 0; pad < 10; ++pad) {
+      const std::string s = std::string(pad, 'x') + core + std::string(9 - pad, 'y');
+      EXPECT_EQ(pathbytes::mayNeedNormalizing(s), referenceMayNeed(s)) << s;
+      std::string copied(s.size(), '?');
+      pathbytes::copyWithSlashes(copied.data(), s);
+      std::string expected = s;
+      for (char& c : expected) c = c == '\\' ? '/' : c;
+      EXPECT_EQ(copied, expected) << s;
+    }
+  }
+}
+
+TEST(ViewPaths, NormalFormWhateverThePathsLength) {
+  const std::string deep = "C:\\" + std::string(40, 'd') + "\\e";
+  struct Case {
+    std::string in;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"C:\\", "C:\\"},
+      {"C:\\a\\b", "C:\\a\\b"},
+      {"c:/a//b/", "C:\\a\\b"},
+      {"C:\\a\\.\\b\\..\\c", "C:\\a\\c"},
+      {"C:\\.versteckt\\x", "C:\\.versteckt\\x"},  // a name that begins with a dot
+      {"C:\\a\\..b\\c.", "C:\\a\\..b\\c."},
+      {"C:\\abcdefg\\..\\h", "C:\\h"},  // ".." across an eight-byte step
+      {"C:\\abcdefgh\\\\ij", "C:\\abcdefgh\\ij"},
+      {deep + "\\..", "C:\\" + std::string(40, 'd')},
+      {deep + "/f", deep + "\\f"},
+      {deep, deep},
+  };
+  for (const Case& c : cases) EXPECT_EQ(normalizeViewPath(c.in, "C:\\"), c.out) << c.in;
+}
+
+TEST(ViewPaths, HostPathsOfLongAndOddViewPaths) {
+  const DriveTable table =
+      DriveTable::fromDrives({{'C', "/", DRIVE_FIXED, "ext4", "/dev/sda1"},
+                              {'D', "/mnt/daten", DRIVE_FIXED, "ext4", "/dev/sdb1"}});
+  std::string view = "D:";
+  std::string host = "/mnt/daten";
+  for (int level = 0; level < 30; ++level) {
+    const std::string name = std::string(static_cast<size_t>(level % 9 + 1), 'n') + ".x";
+    view += "\\" + name;
+    host += "/" + name;
+    EXPECT_EQ(table.viewToHost(view), host);
+    EXPECT_EQ(table.viewToHost(view + "\\"), host);
+  }
+  EXPECT_EQ(table.viewToHost("C:\\\\abcdefghij//k\\"), "/abcdefghij/k");
+  EXPECT_EQ(table.viewToHost("C:\\abcdefgh\\.\\ijklmnop"), "/abcdefgh/./ijklmnop");
+  EXPECT_EQ(table.viewToHost("D:\\"), "/mnt/daten");
+}
+
+}  // namespace
