@@ -154,13 +154,26 @@ bool statDirectory(const std::string& host, struct stat& st) {
 // File systems whose directory reads fill the buffer as far as the entries go, so
 // that a read leaving room for another entry of any length was the last one. On
 // them the final empty read is spared (one system call in two for small
-// directories). Network and stacked file systems make no such promise.
-bool shortReadEndsDirectory(const std::string& viewPath) {
+// directories). Network, FUSE and stacked file systems make no such promise. The
+// drive's type counts only for directories on the drive's own file system
+// (`device`): a share mounted inside a drive is another one.
+bool shortReadEndsDirectory(const std::string& viewPath, dev_t device) {
   const Drive* drive = viewPath.empty() ? nullptr : systemDrives().byLetter(viewPath[0]);
   if (!drive) return false;
   const std::string& fs = drive->fsType;
-  return fs == "ext4" || fs == "ext3" || fs == "ext2" || fs == "xfs" || fs == "btrfs" ||
-         fs == "tmpfs";
+  if (fs != "ext4" && fs != "ext3" && fs != "ext2" && fs != "xfs" && fs != "btrfs" &&
+      fs != "tmpfs") {
+    return false;
+  }
+  // The devices of the drive roots, looked up once each.
+  static std::vector<std::pair<std::string, dev_t>> roots;
+  for (const auto& [mountPoint, rootDevice] : roots) {
+    if (mountPoint == drive->mountPoint) return rootDevice == device;
+  }
+  struct stat st;
+  if (::stat(drive->mountPoint.c_str(), &st) != 0) return false;
+  roots.emplace_back(drive->mountPoint, st.st_dev);
+  return st.st_dev == device;
 }
 
 // The longest entry one read can return: header, a name of 255 bytes and its NUL,
@@ -185,7 +198,7 @@ std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string&
   const size_t childBase = childHost.size();
 
   alignas(8) static char buffer[64 * 1024];
-  const bool shortReadEnds = shortReadEndsDirectory(viewPath);
+  const bool shortReadEnds = shortReadEndsDirectory(viewPath, st.st_dev);
   for (;;) {
     const ssize_t n = ::getdents64(fd.get(), buffer, sizeof buffer);
     if (n < 0) {
