@@ -564,4 +564,22 @@ TEST_F(DriveKernel32, DriveType) {
   EXPECT_NE(GetDriveTypeA(nullptr), DRIVE_NO_ROOT_DIR);
 }
 
+TEST(ViewPaths, HostPathsOfLongAndOddViewPaths) {
+  const DriveTable table =
+      DriveTable::fromDrives({{'C', "/", DRIVE_FIXED, "ext4", "/dev/sda1"},
+                              {'D', "/mnt/daten", DRIVE_FIXED, "ext4", "/dev/sdb1"}});
+  std::string view = "D:";
+  std::string host = "/mnt/daten";
+  for (int level = 0; level < 30; ++level) {
+    const std::string name = std::string(static_cast<size_t>(level % 9 + 1), 'n') + ".x";
+    view += "\\" + name;
+    host += "/" + name;
+    EXPECT_EQ(table.viewToHost(view), host);
+    EXPECT_EQ(table.viewToHost(view + "\\"), host);
+  }
+  EXPECT_EQ(table.viewToHost("C:\\\\abcdefghij//k\\"), "/abcdefghij/k");
+  EXPECT_EQ(table.viewToHost("C:\\abcdefgh\\.\\ijklmnop"), "/abcdefgh/./ijklmnop");
+  EXPECT_EQ(table.viewToHost("D:\\"), "/mnt/daten");
+}
+
 }  // namespace

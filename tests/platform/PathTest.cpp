@@ -1,11 +1,10 @@
-// Paths as the lists show them: the normal form, and the mapping to host paths,
-// for paths of every length (the scans go eight bytes at a time).
+// Paths as the lists show them: their normal form for paths of every length (the
+// scans go eight bytes at a time). Their host paths are in DrivesTest.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/Drives.h"
 #include "platform/HostDirectory.h"
 #include "platform/PathBytes.h"
 
@@ -73,24 +72,6 @@ TEST(ViewPaths, NormalFormWhateverThePathsLength) {
       {deep, deep},
   };
   for (const Case& c : cases) EXPECT_EQ(normalizeViewPath(c.in, "C:\\"), c.out) << c.in;
-}
-
-TEST(ViewPaths, HostPathsOfLongAndOddViewPaths) {
-  const DriveTable table =
-      DriveTable::fromDrives({{'C', "/", DRIVE_FIXED, "ext4", "/dev/sda1"},
-                              {'D', "/mnt/daten", DRIVE_FIXED, "ext4", "/dev/sdb1"}});
-  std::string view = "D:";
-  std::string host = "/mnt/daten";
-  for (int level = 0; level < 30; ++level) {
-    const std::string name = std::string(static_cast<size_t>(level % 9 + 1), 'n') + ".x";
-    view += "\\" + name;
-    host += "/" + name;
-    EXPECT_EQ(table.viewToHost(view), host);
-    EXPECT_EQ(table.viewToHost(view + "\\"), host);
-  }
-  EXPECT_EQ(table.viewToHost("C:\\\\abcdefghij//k\\"), "/abcdefghij/k");
-  EXPECT_EQ(table.viewToHost("C:\\abcdefgh\\.\\ijklmnop"), "/abcdefgh/./ijklmnop");
-  EXPECT_EQ(table.viewToHost("D:\\"), "/mnt/daten");
 }
 
 }  // namespace
