@@ -7,9 +7,9 @@
 // getdents reads (without the final empty one where the scan spares it) and one
 // close per directory, and writes "C:\dir\name" lines in
 // Windows-1252 with CR LF to OUT, through the program's own text functions
-// (hostNameToView, sortListOrder, appendAnsi): with --stat-children --recheck the
+// (hostNameToView, sortListOrder, appendAnsi): unless --sort none or --raw, the
 // bytes of OUT are those of the scan log after its header line. Options:
-//   --stat-children  an fstatat per subdirectory entry (the device check)
+//   --stat-children  an fstatat per subdirectory entry (a device check per entry)
 //   --recheck        an fstat of the directory each time the walk returns to it
 //   --sort none      directory order instead of the lists' order
 //   --fast-text      a shortcut for plain ASCII in the text functions: names and
