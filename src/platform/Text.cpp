@@ -214,13 +214,22 @@ void sortListOrder(std::vector<std::string>& names) {
   // Each name is folded once into a key whose bytes compare as listOrderLess
   // compares the characters (UTF-8 keeps the order of the code points), so the
   // sort itself only compares bytes.
+  // The first eight key bytes as one number decide most comparisons. (Names hold
+  // no NUL byte, so the zeros that pad a short key never tie with a real byte.)
+  struct Entry {
+    uint64_t head;
+    size_t begin;
+    size_t length;
+    size_t index;
+  };
+  std::vector<Entry> order(n);
   std::string keys;
   size_t total = 0;
   for (const std::string& name : names) total += name.size();
   keys.reserve(total + total / 4);
-  std::vector<size_t> ends(n);
   for (size_t i = 0; i < n; ++i) {
     const std::string& name = names[i];
+    const size_t begin = keys.size();
     size_t pos = 0;
     while (pos < name.size()) {
       const auto b = static_cast<unsigned char>(name[pos]);
@@ -231,20 +240,7 @@ void sortListOrder(std::vector<std::string>& names) {
         appendUtf8(keys, lowerChar(nextChar(name, pos)));
       }
     }
-    ends[i] = keys.size();
-  }
-  // The first eight key bytes as one number decide most comparisons. (Names hold
-  // no NUL byte, so the zeros that pad a short key never tie with a real byte.)
-  struct Entry {
-    uint64_t head;
-    size_t begin;
-    size_t length;
-    size_t index;
-  };
-  std::vector<Entry> order(n);
-  for (size_t i = 0; i < n; ++i) {
-    const size_t begin = i == 0 ? 0 : ends[i - 1];
-    const size_t length = ends[i] - begin;
+    const size_t length = keys.size() - begin;
     uint64_t head = 0;
     for (size_t k = 0; k < 8; ++k) {
       head = (head << 8) | (k < length ? static_cast<unsigned char>(keys[begin + k]) : 0u);

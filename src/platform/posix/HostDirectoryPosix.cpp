@@ -206,16 +206,6 @@ std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string&
       raiseForErrno(errno, viewPath);
     }
     if (n == 0) break;
-    // Room for this read's entries at once (the vectors hold strings: growing
-    // them step by step would move every name again and again).
-    size_t entries = 0;
-    for (ssize_t off = 0; off < n; ++entries) {
-      off += reinterpret_cast<const struct dirent64*>(buffer + off)->d_reclen;
-    }
-    auto& files = listing->files;
-    if (files.capacity() < files.size() + entries) {
-      files.reserve(std::max(files.size() + entries, 2 * files.capacity()));
-    }
     for (ssize_t off = 0; off < n;) {
       const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + off);
       off += entry->d_reclen;
