@@ -119,6 +119,8 @@ DirListBox::DirListBox(std::string name, Rect geometry, int tabIndex)
       m_path(currentDirectoryView()) {}
 
 void DirListBox::setPath(const std::string& path) {
+  // Its own path again, with a listing checked since the last yield: nothing to do.
+  if (path == m_path && m_listing && listingIsCurrent(*m_listing)) return;
   // The list's own path is in its normal form already.
   std::string target = path == m_path ? path : normalizeViewPath(path, m_path);
   m_listing = listDirectory(target);

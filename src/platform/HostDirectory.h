@@ -52,6 +52,11 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
 
 // A new yield began: kept listings are checked against the disk again before reuse.
 void nextDirectoryEpoch();
+uint64_t directoryEpoch();
+// A listing checked against the disk since the last yield.
+inline bool listingIsCurrent(const DirectoryListing& listing) {
+  return listing.checkedEpoch == directoryEpoch();
+}
 
 // Counters for tests and the benchmark.
 struct DirectoryStats {

@@ -20,7 +20,6 @@ namespace platform {
 
 namespace {
 
-uint64_t g_epoch = 1;
 DirectoryStats g_stats;
 
 // A kept listing and, while the descriptor budget allows, its directory open, so
@@ -191,7 +190,7 @@ std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string&
   listing->inode = st.st_ino;
   listing->mtimeNs = nanoseconds(st.st_mtim);
   listing->ctimeNs = nanoseconds(st.st_ctim);
-  listing->checkedEpoch = g_epoch;
+  listing->checkedEpoch = directoryEpoch();
 
   const DriveTable& drives = systemDrives();
   std::string childHost = host == "/" ? std::string("/") : host + "/";
@@ -300,7 +299,7 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   const bool found = !kept.empty() && keptPath(kept.back()) == *host;
   if (found && !reread) {
     Kept& k = kept.back();
-    if (k.listing->checkedEpoch == g_epoch) {
+    if (k.listing->checkedEpoch == directoryEpoch()) {
       ++g_stats.reuses;
       return k.listing;
     }
@@ -308,7 +307,7 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
     const bool ok = k.fd >= 0 ? ::fstat(k.fd, &st) == 0 && st.st_nlink > 0 : statDirectory(*host, st);
     if (!ok) raiseForErrno(k.fd >= 0 ? ENOENT : errno, viewPath);
     if (sameIdentity(*k.listing, st)) {
-      k.listing->checkedEpoch = g_epoch;
+      k.listing->checkedEpoch = directoryEpoch();
       ++g_stats.reuses;
       return k.listing;
     }
@@ -377,8 +376,6 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   g_keptPath = *host;
   return fresh;
 }
-
-void nextDirectoryEpoch() { ++g_epoch; }
 
 DirectoryStats directoryStats() { return g_stats; }
 

@@ -16,7 +16,6 @@ namespace platform {
 
 namespace {
 
-uint64_t g_epoch = 1;
 DirectoryStats g_stats;
 
 // The listings of the directories on the current path, outermost first.
@@ -61,7 +60,7 @@ std::shared_ptr<DirectoryListing> readDirectory(const std::wstring& path, const 
   auto listing = std::make_shared<DirectoryListing>();
   listing->mtimeNs = fileTime(attributes.ftLastWriteTime);
   listing->ctimeNs = fileTime(attributes.ftCreationTime);
-  listing->checkedEpoch = g_epoch;
+  listing->checkedEpoch = directoryEpoch();
 
   std::wstring pattern = path;
   if (pattern.back() != L'\\') pattern += L'\\';
@@ -144,7 +143,7 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   auto& kept = keptListings();
   while (!kept.empty() && !isAncestorOrSelf(kept.back().host, *host)) kept.pop_back();
   const bool found = !kept.empty() && kept.back().host == *host;
-  if (found && !reread && kept.back().listing->checkedEpoch == g_epoch) {
+  if (found && !reread && kept.back().listing->checkedEpoch == directoryEpoch()) {
     ++g_stats.reuses;
     return kept.back().listing;
   }
@@ -154,7 +153,7 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   if (found && !reread) {
     DirectoryListing& l = *kept.back().listing;
     if (l.mtimeNs == fileTime(attributes.ftLastWriteTime) && l.ctimeNs == fileTime(attributes.ftCreationTime)) {
-      l.checkedEpoch = g_epoch;
+      l.checkedEpoch = directoryEpoch();
       ++g_stats.reuses;
       return kept.back().listing;
     }
@@ -169,8 +168,6 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   kept.push_back({*host, fresh});
   return fresh;
 }
-
-void nextDirectoryEpoch() { ++g_epoch; }
 
 DirectoryStats directoryStats() { return g_stats; }
 
