@@ -55,12 +55,11 @@ class FormSpurlauf : public platform::Form {
 
  private:
   bool WalkDirectory(const std::string& DirPath, const std::string& ReturnPath);
-  // Where a level of the walk points Dir1 when it is done: nowhere, the level
-  // above (a prefix of m_walkPath), or another path.
+  // Where a level of the walk points Dir1 when it is done: the level above (a
+  // prefix of m_walkPath), another path, or nowhere (neither given).
   struct ReturnTo {
-    size_t length = 0;                  // of the level above, in m_walkPath
-    const std::string* other = nullptr;  // when Dir1 stood elsewhere
-    bool none = true;
+    size_t length = std::string::npos;   // of the level above, in m_walkPath
+    const std::string* other = nullptr;  // where Dir1 stood instead
   };
   // One level of the walk: the directory whose path is the first `length` bytes
   // of m_walkPath.

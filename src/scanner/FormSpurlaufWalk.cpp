@@ -23,7 +23,7 @@ void FormSpurlauf::reportDirectoryDenied(const std::string& path) {
 bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& ReturnPath) {
   m_walkPath = DirPath;
   ReturnTo back;
-  if (!ReturnPath.empty()) back = ReturnTo{0, &ReturnPath, false};
+  if (!ReturnPath.empty()) back.other = &ReturnPath;
   return walkLevel(DirPath.size(), back);
 }
 
@@ -34,8 +34,11 @@ const std::string& FormSpurlauf::walkPath(size_t length) {
 }
 
 void FormSpurlauf::returnTo(const ReturnTo& back) {
-  if (back.none) return;
-  Dir1.setPath(back.other ? *back.other : walkPath(back.length));
+  if (back.other) {
+    Dir1.setPath(*back.other);
+  } else if (back.length != std::string::npos) {
+    Dir1.setPath(walkPath(back.length));
+  }
 }
 
 bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
@@ -63,8 +66,8 @@ bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
       if (!enterSubdirectory(m_walkPath)) return true;
       bool nested = false;
       if (Dir1.Path() == m_walkPath) {
-        nested = walkLevel(m_walkPath.size(), atHome ? ReturnTo{length, nullptr, false}
-                                                     : ReturnTo{0, &elsewhere, false});
+        nested = walkLevel(m_walkPath.size(),
+                           atHome ? ReturnTo{length, nullptr} : ReturnTo{0, &elsewhere});
       }
       --number;
       if (nested) return true;
