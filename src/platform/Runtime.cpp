@@ -62,9 +62,13 @@ class HeadlessHost final : public UiHost {
   void end() override {}
 };
 
-UiHost*& currentHost() {
+HeadlessHost& headlessHost() {
   static HeadlessHost headless;
-  static UiHost* host = &headless;
+  return headless;
+}
+
+UiHost*& currentHost() {
+  static UiHost* host = &headlessHost();
   return host;
 }
 
@@ -75,10 +79,7 @@ bool& endedFlag() {
 
 }  // namespace
 
-void setUiHost(UiHost* host) {
-  static HeadlessHost headless;
-  currentHost() = host ? host : &headless;
-}
+void setUiHost(UiHost* host) { currentHost() = host ? host : &headlessHost(); }
 
 UiHost& uiHost() { return *currentHost(); }
 
