@@ -41,9 +41,15 @@ void checkNumber(int16_t number) {
 
 void flush(OpenFile& f) {
   if (f.buffer.empty()) return;
-  std::string pending;
-  pending.swap(f.buffer);
-  systemfile::writeAll(f.handle, pending, f.path);
+  // Written or failed, the pending output is done with (a failure is reported
+  // once); the buffer keeps its room for what follows.
+  try {
+    systemfile::writeAll(f.handle, f.buffer, f.path);
+  } catch (...) {
+    f.buffer.clear();
+    throw;
+  }
+  f.buffer.clear();
 }
 
 }  // namespace
