@@ -56,22 +56,39 @@ bool matchesAll(const std::string& patterns) {
   return t == "*.*" || t == "*" || t.empty();
 }
 
+// A pattern list made ready once: each pattern in lower case, as code points.
+class PatternList {
+ public:
+  explicit PatternList(const std::string& patterns) {
+    size_t pos = 0;
+    while (pos <= patterns.size()) {
+      size_t end = patterns.find(';', pos);
+      if (end == std::string::npos) end = patterns.size();
+      const std::string one = trim(patterns.substr(pos, end - pos));
+      if (one == "*.*" || one == "*") m_any = true;
+      if (!one.empty()) m_patterns.push_back(toCodePoints(LCase(one)));
+      pos = end + 1;
+    }
+  }
+
+  bool matches(const std::string& name) const {
+    if (m_any) return true;
+    const std::u32string lowerName = toCodePoints(LCase(name));
+    for (const std::u32string& pattern : m_patterns) {
+      if (wildcardMatch(lowerName, pattern)) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::vector<std::u32string> m_patterns;
+  bool m_any = false;
+};
+
 }  // namespace
 
 bool matchesPattern(const std::string& name, const std::string& patterns) {
-  const std::u32string lowerName = toCodePoints(LCase(name));
-  size_t pos = 0;
-  while (pos <= patterns.size()) {
-    size_t end = patterns.find(';', pos);
-    if (end == std::string::npos) end = patterns.size();
-    const std::string one = trim(patterns.substr(pos, end - pos));
-    if (!one.empty()) {
-      if (one == "*.*" || one == "*") return true;
-      if (wildcardMatch(lowerName, toCodePoints(LCase(one)))) return true;
-    }
-    pos = end + 1;
-  }
-  return false;
+  return PatternList(patterns).matches(name);
 }
 
 // --- DriveListBox ---------------------------------------------------------------------
@@ -191,8 +208,9 @@ void FileListBox::applyPattern() const {
   m_filtered.clear();
   m_matchAll = matchesAll(m_pattern);
   if (m_matchAll) return;
+  const PatternList patterns(m_pattern);
   for (const std::string& name : m_listing->files) {
-    if (matchesPattern(name, m_pattern)) m_filtered.push_back(name);
+    if (patterns.matches(name)) m_filtered.push_back(name);
   }
 }
 
