@@ -18,10 +18,6 @@ namespace {
 constexpr std::array<std::string_view, 3> kMarkers = {"!media-audio", "!media-video",
                                                       "!media-image"};
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 // A line of the media list file that becomes an entry: "!media-<anything>" or "mv=",
 // ignoring case, from the first character on.
 bool isMediaLine(const std::string& line) {
@@ -42,7 +38,7 @@ void MediaBase::ScanDrive(const std::string& Driveletter, platform::ListBox& Zie
     // "c:\!media-audio-rock": the name follows drive letter, colon and backslash.
     const std::string name = platform::Mid(lowerPath, 4);
     for (std::string_view marker : kMarkers) {
-      if (startsWith(name, marker)) ZielListe.AddItem(std::string(marker) + "=" + lowerPath);
+      if (name.starts_with(marker)) ZielListe.AddItem(std::string(marker) + "=" + lowerPath);
     }
   }
 }
