@@ -43,14 +43,12 @@ void MediaBase::SCANsubdirMENUS(const platform::ListBox& ListQUELLE) {
     if (name.empty()) continue;
     std::string key = "\\" + platform::UCase(name);
     if (keys.contains(key)) continue;
-    // The folder path: the entry before its last backslash, a final one not
-    // counted. A non-empty name guarantees that backslash.
-    if (entry.size() < 2) continue;
-    const size_t slash = entry.find_last_of('\\', entry.size() - 2);
-    if (slash == std::string::npos) continue;
+    // The folder path: the holding folder without its final backslash (there is
+    // one, as the name is not empty).
+    const std::string folder = ParentPath(entry);
     ListSUBDIRS.AddItem(key);
     keys.insert(std::move(key));
-    ListVerz.AddItem(entry.substr(0, slash));
+    ListVerz.AddItem(folder.substr(0, folder.size() - 1));
   }
 }
 
