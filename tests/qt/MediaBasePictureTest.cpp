@@ -6,12 +6,10 @@
 #include <QListWidget>
 #include <QPalette>
 #include <QWidget>
-#include <memory>
 
 #include "QtTestHost.h"
-#include "app/Module1.h"
 #include "media/MediaBase.h"
-#include "platform/Drives.h"
+#include "media/MediaTestSupport.h"
 #include "platform/Runtime.h"
 #include "platform/qt/FormWindow.h"
 #include "platform/qt/Twips.h"
@@ -20,32 +18,23 @@
 
 namespace {
 
-class MediaBasePicture : public testing::Test {
+class MediaBasePicture : public mediatest::MediaTest {
  protected:
   void SetUp() override {
     qttest::host();
     platform::resetProgramEnded();
-    m_savedScanDrives = app::ScanDrives;
-    m_savedListFile = app::MediaListFileName;
+    MediaTest::SetUp();
 
     // C: holds two marker directories and the media list file, D: a few films.
     rootC.dir("!media-video Urlaub");
     rootC.dir("!Media-Audio-Rock");
     rootC.dir("Daten");
-    rootC.file("medienliste.txt",
-               "!media-image=E:\\Bilder\\Sommer\r\nmv=Film am Sonntag\r\nKommentar\r\n");
+    writeMediaList("!media-image=E:\\Bilder\\Sommer\r\nmv=Film am Sonntag\r\nKommentar\r\n");
     rootD.file("a.avi");
     rootD.file("b.mpg");
     rootD.file("liesmich.txt");
     rootD.dir("Filme");
-    platform::setSystemDrives(platform::DriveTable::fromDrives({
-        {'C', rootC.path().string(), platform::DRIVE_FIXED, "ext4", "/dev/x"},
-        {'D', rootD.path().string(), platform::DRIVE_FIXED, "ext4", "/dev/y"},
-    }));
-    app::ScanDrives = {"C:\\", "D:\\"};
-    app::MediaListFileName = "C:\\medienliste.txt";
 
-    form = std::make_unique<media::MediaBase>();
     form->GETmediaDIRECTORIES(form->ListMediaDirectories);
     for (const char* path : {"C:\\Musik\\Rock\\song.mp3", "C:\\Filme\\Urlaub\\strand.avi",
                              "D:\\Archiv\\rock\\alt.mp3"}) {
@@ -62,10 +51,7 @@ class MediaBasePicture : public testing::Test {
 
   void TearDown() override {
     if (form) qttest::host().releaseForm(*form);
-    form.reset();
-    app::ScanDrives = m_savedScanDrives;
-    app::MediaListFileName = m_savedListFile;
-    platform::reloadSystemDrives();
+    MediaTest::TearDown();
     platform::resetProgramEnded();
   }
 
@@ -82,14 +68,7 @@ class MediaBasePicture : public testing::Test {
     return rows;
   }
 
-  testsupport::TempDir rootC;
-  testsupport::TempDir rootD;
-  std::unique_ptr<media::MediaBase> form;
   qtui::FormWindow* window = nullptr;
-
- private:
-  std::vector<std::string> m_savedScanDrives;
-  std::string m_savedListFile;
 };
 
 TEST_F(MediaBasePicture, IsASizableWindowOfTheDesignedSize) {
