@@ -134,11 +134,8 @@ class Walker {
 
   void order(std::vector<std::string>& names) {
     switch (m_o.sort) {
-      case SortMode::None:
-        break;
-      case SortMode::List:
-        platform::sortListOrder(names);
-        break;
+      case SortMode::None: break;
+      case SortMode::List: platform::sortListOrder(names); break;
     }
   }
 

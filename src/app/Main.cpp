@@ -8,7 +8,8 @@ namespace app {
 void Main() {
   ScanDrives = ListScanDrives();
   const std::string& folder = platform::App.Path;
-  MediaListFileName = folder + (folder.empty() || folder.back() != '\\' ? "\\" : "") + kMediaListName;
+  MediaListFileName =
+      folder + (folder.empty() || folder.back() != '\\' ? "\\" : "") + kMediaListName;
   scanner::createMainWindow().INITIALIZE();
 }
 

@@ -18,7 +18,8 @@ std::vector<std::string> ListScanDrives() {
   size_t pos = 0;
   for (;;) {
     const size_t end = text.find('\0', pos);
-    const std::string piece = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    const std::string piece =
+        text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
     const uint32_t type = platform::GetDriveTypeA(piece.c_str());
     if (type == platform::DRIVE_FIXED || type == platform::DRIVE_REMOTE) result.push_back(piece);
     if (end == std::string::npos) break;

@@ -27,8 +27,7 @@ int32_t FindListEntry(const platform::Control& control, const std::string& text,
     case platform::ControlKind::ComboBox:
       message = exact ? platform::CB_FINDSTRINGEXACT : platform::CB_FINDSTRING;
       break;
-    default:
-      return 0;
+    default: return 0;
   }
   const std::string ansi = platform::toAnsi(text);  // NUL-terminated by std::string
   const intptr_t result = platform::SendMessageA(control.hwnd(), message, start,

@@ -28,7 +28,9 @@ Control::Control(ControlKind kind, std::string name, Rect geometry, int tabIndex
   registry()[m_hwnd] = this;
 }
 
-Control::~Control() { registry().erase(m_hwnd); }
+Control::~Control() {
+  registry().erase(m_hwnd);
+}
 
 Control* controlFromHwnd(Hwnd hwnd) {
   const auto it = registry().find(hwnd);

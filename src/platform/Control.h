@@ -47,7 +47,7 @@ enum class Property {
   Caption,
   Visible,
   Enabled,
-  Items,     // entries added, removed or re-read
+  Items,  // entries added, removed or re-read
   TopIndex,
   ListIndex,
   Selection,

@@ -8,8 +8,12 @@ namespace {
 uint64_t g_epoch = 1;
 }  // namespace
 
-void nextDirectoryEpoch() { ++g_epoch; }
+void nextDirectoryEpoch() {
+  ++g_epoch;
+}
 
-uint64_t directoryEpoch() { return g_epoch; }
+uint64_t directoryEpoch() {
+  return g_epoch;
+}
 
 }  // namespace platform

@@ -229,7 +229,9 @@ const std::vector<std::string>& FileListBox::names() const {
   return m_matchAll ? m_listing->files : m_filtered;
 }
 
-int32_t FileListBox::ListCount() const { return static_cast<int32_t>(names().size()); }
+int32_t FileListBox::ListCount() const {
+  return static_cast<int32_t>(names().size());
+}
 
 const std::string& FileListBox::List(int32_t index) const {
   const auto& all = names();
@@ -243,7 +245,9 @@ void FileListBox::setListIndex(int32_t index) {
   notify(Property::ListIndex);
 }
 
-bool FileListBox::Selected(int32_t index) const { return index >= 0 && index == m_selected; }
+bool FileListBox::Selected(int32_t index) const {
+  return index >= 0 && index == m_selected;
+}
 
 void FileListBox::setSelected(int32_t index, bool selected) {
   if (index < 0 || index >= ListCount()) raiseError(err::kInvalidArrayIndex);

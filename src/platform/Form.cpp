@@ -43,6 +43,8 @@ void Form::requestClose() {
   if (!cancel && !programEnded()) Hide();
 }
 
-void Form::addControl(Control& control) { m_controls.push_back(&control); }
+void Form::addControl(Control& control) {
+  m_controls.push_back(&control);
+}
 
 }  // namespace platform

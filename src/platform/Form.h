@@ -25,8 +25,7 @@ class FormView {
 
 class Form {
  public:
-  Form(std::string name, std::string caption, int clientWidth, int clientHeight,
-       FormBorder border);
+  Form(std::string name, std::string caption, int clientWidth, int clientHeight, FormBorder border);
   virtual ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;

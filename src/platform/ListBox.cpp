@@ -29,10 +29,9 @@ void ItemList::AddItem(std::string text) {
   try {
     auto where = m_items.end();
     if (m_sorted) {
-      where = std::upper_bound(m_items.begin(), m_items.end(), text,
-                               [](const std::string& a, const std::string& b) {
-                                 return compareNoCase(a, b) < 0;
-                               });
+      where = std::upper_bound(
+          m_items.begin(), m_items.end(), text,
+          [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
     }
     where = m_items.insert(where, std::move(text));
     m_newIndex = static_cast<int32_t>(where - m_items.begin());
@@ -78,7 +77,9 @@ void ListBox::setTopIndex(int32_t index) {
   notify(Property::TopIndex);
 }
 
-void ListBox::setVisibleRows(int32_t rows) { m_visibleRows = std::max(1, rows); }
+void ListBox::setVisibleRows(int32_t rows) {
+  m_visibleRows = std::max(1, rows);
+}
 
 ComboBox::ComboBox(std::string name, Rect geometry, int tabIndex, bool sorted)
     : ItemList(ControlKind::ComboBox, std::move(name), geometry, tabIndex, sorted) {}

@@ -33,7 +33,9 @@ std::tm localNow() {
 
 }  // namespace
 
-void setClock(Clock c) { clock() = std::move(c); }
+void setClock(Clock c) {
+  clock() = std::move(c);
+}
 
 std::string DateText() {
   const std::tm t = localNow();
@@ -79,9 +81,13 @@ bool& endedFlag() {
 
 }  // namespace
 
-void setUiHost(UiHost* host) { currentHost() = host ? host : &headlessHost(); }
+void setUiHost(UiHost* host) {
+  currentHost() = host ? host : &headlessHost();
+}
 
-UiHost& uiHost() { return *currentHost(); }
+UiHost& uiHost() {
+  return *currentHost();
+}
 
 void DoEvents() {
   // Kept directory listings are trusted for a millisecond: checking them again at
@@ -105,7 +111,11 @@ void End() {
   uiHost().end();
 }
 
-bool programEnded() { return endedFlag(); }
-void resetProgramEnded() { endedFlag() = false; }
+bool programEnded() {
+  return endedFlag();
+}
+void resetProgramEnded() {
+  endedFlag() = false;
+}
 
 }  // namespace platform

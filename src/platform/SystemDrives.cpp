@@ -7,7 +7,8 @@
 namespace platform {
 
 const Drive* DriveTable::byLetter(char letter) const {
-  const char upper = letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+  const char upper =
+      letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
   for (const Drive& d : m_drives) {
     if (d.letter == upper) return &d;
   }
@@ -51,6 +52,8 @@ void reloadSystemDrives() {
   state.installed = false;
 }
 
-bool systemDrivesInstalled() { return systemState().installed; }
+bool systemDrivesInstalled() {
+  return systemState().installed;
+}
 
 }  // namespace platform

@@ -157,8 +157,12 @@ std::string Replace(std::string_view s, std::string_view find, std::string_view 
   return out;
 }
 
-std::string LCase(std::string_view s) { return mapCase(s, lowerChar); }
-std::string UCase(std::string_view s) { return mapCase(s, upperChar); }
+std::string LCase(std::string_view s) {
+  return mapCase(s, lowerChar);
+}
+std::string UCase(std::string_view s) {
+  return mapCase(s, upperChar);
+}
 
 int compareNoCase(std::string_view a, std::string_view b) {
   size_t i = 0;
@@ -183,7 +187,9 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) { return compareNoCase(a, b) == 0; }
+bool equalsNoCase(std::string_view a, std::string_view b) {
+  return compareNoCase(a, b) == 0;
+}
 
 bool listOrderLess(std::string_view a, std::string_view b) {
   // Fast path for the common all-ASCII prefix.

@@ -80,7 +80,8 @@ FormSpurlauf::FormSpurlauf()
   LabelHinweis.backColor = kRed;
   LabelHinweis.foreColor = kWhite;
   LabelHinweis.setVisible(false);
-  for (platform::Control* hidden : std::initializer_list<platform::Control*>{&Drive1, &Dir1, &File1}) {
+  for (platform::Control* hidden :
+       std::initializer_list<platform::Control*>{&Drive1, &Dir1, &File1}) {
     hidden->setVisible(false);
     hidden->tabStop = false;
   }
@@ -114,13 +115,21 @@ void FormSpurlauf::INITIALIZE() {
   Show();
 }
 
-void FormSpurlauf::Command1_Click() { openAddress(publisherAddress(kManualPath)); }
+void FormSpurlauf::Command1_Click() {
+  openAddress(publisherAddress(kManualPath));
+}
 
-void FormSpurlauf::Picture1_Click() { openAddress(publisherAddress("")); }
+void FormSpurlauf::Picture1_Click() {
+  openAddress(publisherAddress(""));
+}
 
-void FormSpurlauf::Drive1_Change() { Dir1.setPath(Drive1.Drive()); }
+void FormSpurlauf::Drive1_Change() {
+  Dir1.setPath(Drive1.Drive());
+}
 
-void FormSpurlauf::Dir1_Change() { File1.setPath(Dir1.Path()); }
+void FormSpurlauf::Dir1_Change() {
+  File1.setPath(Dir1.Path());
+}
 
 void AddStatusLine(const std::string& text) {
   FormSpurlauf& form = createMainWindow();
@@ -128,13 +137,17 @@ void AddStatusLine(const std::string& text) {
   form.ListStatus.setTopIndex(form.ListStatus.NewIndex());
 }
 
-FormSpurlauf* mainWindow() { return instance().get(); }
+FormSpurlauf* mainWindow() {
+  return instance().get();
+}
 
 FormSpurlauf& createMainWindow() {
   if (!instance()) instance() = std::make_unique<FormSpurlauf>();
   return *instance();
 }
 
-void destroyMainWindow() { instance().reset(); }
+void destroyMainWindow() {
+  instance().reset();
+}
 
 }  // namespace scanner

@@ -59,7 +59,8 @@ void FormSpurlauf::abortOnLogFailure(const platform::RuntimeError& error) {
   } catch (const platform::RuntimeError&) {
     // The first failure is the one worth telling.
   }
-  AddStatusLine("Protokolldatei konnte nicht geschrieben werden - Scan beendet, Protokoll unvollständig.");
+  AddStatusLine(
+      "Protokolldatei konnte nicht geschrieben werden - Scan beendet, Protokoll unvollständig.");
   platform::MsgBox(scanLogFailureMessage(error));
   CommandStartCancel.setCaption(kStart);
 }
@@ -97,8 +98,8 @@ void FormSpurlauf::SPURlaufDRIVES() {
       if (e.number() == platform::err::kAccessDenied) {
         reportDirectoryDenied(root);
       } else {
-        AddStatusLine("Festplatte " + root + " konnte nicht gelesen werden: " +
-                      platform::errorDescription(e.number()));
+        AddStatusLine("Festplatte " + root +
+                      " konnte nicht gelesen werden: " + platform::errorDescription(e.number()));
       }
     }
     if (platform::programEnded()) return;
@@ -115,7 +116,8 @@ void FormSpurlauf::SPURlaufDRIVES() {
   CommandStartCancel.setCaption(kStart);
 }
 
-void FormSpurlauf::INITIALIZESEARCH(const std::string& StartPath, const std::string& Dateiendungen) {
+void FormSpurlauf::INITIALIZESEARCH(const std::string& StartPath,
+                                    const std::string& Dateiendungen) {
   if (StartPath.empty()) return;
   const std::string drive = platform::Left(StartPath, 2);
   try {

@@ -105,15 +105,12 @@ bool FormSpurlauf::enterSubdirectory(const std::string& path) {
     return true;
   } catch (const platform::RuntimeError& e) {
     switch (e.number()) {
-      case platform::err::kListFull:
-        platform::MsgBox(kListFullMessage);
-        return false;
+      case platform::err::kListFull: platform::MsgBox(kListFullMessage); return false;
       case platform::err::kAccessDenied:
         // Only the directory that cannot be read is skipped.
         reportDirectoryDenied(path);
         break;
-      case platform::err::kPathNotFound:
-        break;  // gone since its parent was listed
+      case platform::err::kPathNotFound: break;  // gone since its parent was listed
       default:
         AddStatusLine("Verzeichnis konnte nicht gelesen werden: " + path + " (" +
                       platform::errorDescription(e.number()) + ")");

@@ -53,9 +53,9 @@ void closeScanLog() {
 }
 
 std::string scanLogFailureMessage(const platform::RuntimeError& error) {
-  return "Die Protokolldatei " + app::LogFileName +
-         " konnte nicht geschrieben werden (Fehler " + std::to_string(error.number()) + ": " +
-         platform::errorDescription(error.number()) + "). Der Scan wurde beendet; die Datei ist nicht vollständig.";
+  return "Die Protokolldatei " + app::LogFileName + " konnte nicht geschrieben werden (Fehler " +
+         std::to_string(error.number()) + ": " + platform::errorDescription(error.number()) +
+         "). Der Scan wurde beendet; die Datei ist nicht vollständig.";
 }
 
 }  // namespace scanner

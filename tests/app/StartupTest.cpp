@@ -14,9 +14,9 @@
 
 namespace {
 
+using platform::Drive;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using platform::Drive;
 
 Drive drive(char letter, platform::DriveType type, const std::string& mountPoint = "/tmp") {
   return {letter, mountPoint, type, "x", "x"};
@@ -33,7 +33,8 @@ TEST(ListScanDrives, KeepsFixedAndNetworkDrivesInLetterOrder) {
       {{drive('A', DRIVE_REMOVABLE), drive('C', DRIVE_FIXED), drive('D', DRIVE_CDROM),
         drive('E', DRIVE_REMOVABLE), drive('F', DRIVE_RAMDISK), drive('Z', DRIVE_REMOTE)},
        {"C:\\", "Z:\\"}},
-      {{drive('G', DRIVE_REMOTE), drive('D', DRIVE_CDROM), drive('E', DRIVE_FIXED)}, {"E:\\", "G:\\"}},
+      {{drive('G', DRIVE_REMOTE), drive('D', DRIVE_CDROM), drive('E', DRIVE_FIXED)},
+       {"E:\\", "G:\\"}},
       {{drive('A', DRIVE_REMOVABLE), drive('D', DRIVE_CDROM), drive('F', DRIVE_RAMDISK)}, {}},
       {{}, {}},
   };
@@ -141,8 +142,9 @@ TEST_F(StartupTest, StatusLineBeforeTheWindowExistsCreatesItHidden) {
   ASSERT_NE(form, nullptr);
   EXPECT_FALSE(form->Visible());
   form->INITIALIZE();
-  EXPECT_THAT(form->ListStatus.items(),
-              ElementsAre("früh", "Bereit zum Scannen der Festplatten - bitte Start-Taste drücken."));
+  EXPECT_THAT(
+      form->ListStatus.items(),
+      ElementsAre("früh", "Bereit zum Scannen der Festplatten - bitte Start-Taste drücken."));
 }
 
 TEST_F(StartupTest, NewestStatusLineScrollsIntoViewOnlyWhenTheListIsFull) {
@@ -172,14 +174,15 @@ TEST_F(StartupTest, HelpButtonAndLogoOpenTheirPagesEvenDuringAScan) {
   ASSERT_EQ(launched.size(), 2u);
 #ifdef _WIN32
   // shell32 gets the six arguments of the call; the launcher sees the texts.
-  EXPECT_THAT(launched[0], ElementsAre("Open", "http://www.halvek.de/c/s/4-0016-439-1.htm", "", "C:\\"));
+  EXPECT_THAT(launched[0],
+              ElementsAre("Open", "http://www.halvek.de/c/s/4-0016-439-1.htm", "", "C:\\"));
   EXPECT_THAT(launched[1], ElementsAre("Open", "http://www.halvek.de", "", "C:\\"));
 #else
   EXPECT_THAT(launched[0], ElementsAre("xdg-open", "http://www.halvek.de/c/s/4-0016-439-1.htm"));
   EXPECT_THAT(launched[1], ElementsAre("xdg-open", "http://www.halvek.de"));
 #endif
   EXPECT_THAT(host.messages, IsEmpty());
-  EXPECT_EQ(app::DirsFound, 5);  // the scan went on: C:\, A, B, programme, rozo
+  EXPECT_EQ(app::DirsFound, 5);   // the scan went on: C:\, A, B, programme, rozo
   EXPECT_EQ(app::FilesFound, 3);  // a.txt, b.txt and the log itself
 }
 

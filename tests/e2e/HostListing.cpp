@@ -21,8 +21,8 @@ namespace {
 std::string unescapeOctal(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' &&
-        s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
+        s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
       out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
       i += 3;
     } else {
@@ -50,7 +50,7 @@ class Walker {
     while (const dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
-      struct stat st{};
+      struct stat st {};
       if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         // Gone since the folder was read.
         errno = 0;
@@ -109,7 +109,7 @@ Listing listFilesAsLogLines(const std::string& hostFolder, const std::string& vi
     listing.problems.push_back(hostFolder + ": " + std::strerror(errno));
     return listing;
   }
-  struct stat st{};
+  struct stat st {};
   ::fstat(fd, &st);
   const std::set<std::string> mounts = mountPoints();
   Walker(listing, st.st_dev, mounts).walk(fd, hostFolder, viewFolder);

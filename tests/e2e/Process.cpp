@@ -46,7 +46,9 @@ struct ExecImage {
   }
 };
 
-[[noreturn]] void childFail() { _exit(127); }
+[[noreturn]] void childFail() {
+  _exit(127);
+}
 
 }  // namespace
 
@@ -60,7 +62,7 @@ std::string findInPath(const std::string& program) {
     const std::string dir = dirs.substr(pos, end - pos);
     if (!dir.empty()) {
       const std::string candidate = dir + "/" + program;
-      struct stat st{};
+      struct stat st {};
       if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
           ::access(candidate.c_str(), X_OK) == 0) {
         return candidate;
@@ -164,7 +166,9 @@ void Child::stop(Clock::duration grace) {
   }
 }
 
-bool RunResult::exitedZero() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+bool RunResult::exitedZero() const {
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 RunResult run(const std::string& executable, const std::vector<std::string>& args,
               const std::vector<std::pair<std::string, std::string>>& env) {

@@ -10,12 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <dirent.h>
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <dirent.h>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -120,7 +120,9 @@ std::string tail(const std::string& text, size_t maxChars) {
   return text.size() <= maxChars ? text : "..." + text.substr(text.size() - maxChars);
 }
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
 
 // The letters of the drives a scan covers: the fixed and the network drives.
 std::string scanDriveLetters() {
@@ -156,22 +158,26 @@ std::time_t matchedTime(const std::string& text, const std::regex& form) {
 // "MM-DD-YYYY HH:MM:SS" of the header.
 std::time_t headerTime(const std::string& header) {
   static const std::regex form(
-      "HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: (\\d\\d)-(\\d\\d)-(\\d{4}) (\\d\\d):(\\d\\d):(\\d\\d)");
+      "HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: (\\d\\d)-(\\d\\d)-(\\d{4}) "
+      "(\\d\\d):(\\d\\d):(\\d\\d)");
   return matchedTime(header, form);
 }
 
 // "protokoll-MM-DD-YYYY-HH-MM-SS.txt".
 std::time_t logNameTime(const std::string& name) {
-  static const std::regex form("protokoll-(\\d\\d)-(\\d\\d)-(\\d{4})-(\\d\\d)-(\\d\\d)-(\\d\\d)\\.txt");
+  static const std::regex form(
+      "protokoll-(\\d\\d)-(\\d\\d)-(\\d{4})-(\\d\\d)-(\\d\\d)-(\\d\\d)\\.txt");
   return matchedTime(name, form);
 }
 
-std::time_t toTime(SystemClock::time_point t) { return SystemClock::to_time_t(t); }
+std::time_t toTime(SystemClock::time_point t) {
+  return SystemClock::to_time_t(t);
+}
 
 // True while process `pid` holds `file` open (compared by device and inode, so
 // paths longer than the system's limit in its descriptor table do not matter).
 bool holdsOpen(pid_t pid, const fs::path& file) {
-  struct stat target{};
+  struct stat target {};
   if (::stat(file.c_str(), &target) != 0) return false;
   const std::string fdDir = "/proc/" + std::to_string(pid) + "/fd";
   DIR* dir = ::opendir(fdDir.c_str());
@@ -179,7 +185,7 @@ bool holdsOpen(pid_t pid, const fs::path& file) {
   bool found = false;
   while (const dirent* entry = ::readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0 && st.st_dev == target.st_dev &&
         st.st_ino == target.st_ino) {
       found = true;
@@ -246,10 +252,10 @@ class ScannerProgram : public testing::Test {
     while (true) {
       ASSERT_TRUE(m_app.running()) << "the program ended before showing its window ("
                                    << describeStatus(*m_app.status()) << ")" << diagnostics();
-      const RunResult found =
-          run(m_xdotool, {"search", "--all", "--onlyvisible", "--pid", std::to_string(m_app.pid()),
-                          "--name", kTitlePattern},
-              {{"DISPLAY", m_x->display()}});
+      const RunResult found = run(m_xdotool,
+                                  {"search", "--all", "--onlyvisible", "--pid",
+                                   std::to_string(m_app.pid()), "--name", kTitlePattern},
+                                  {{"DISPLAY", m_x->display()}});
       std::istringstream ids(found.out);
       WindowId id = 0;
       if (ids >> id && m_x->state(id).viewable) {
@@ -364,8 +370,7 @@ class ScannerProgram : public testing::Test {
     const std::string bytes = readFile(log);
     bool complete = false;
     const auto lines = splitCrLf(bytes, complete);
-    ASSERT_TRUE(complete) << "the log does not end with CR LF: ..."
-                          << printable(tail(bytes, 200));
+    ASSERT_TRUE(complete) << "the log does not end with CR LF: ..." << printable(tail(bytes, 200));
     ASSERT_GE(lines.size(), 2u);
     expectHeader(std::string(lines.front()));
 
@@ -420,7 +425,8 @@ struct ComparedFolder {
 // True when `host` (absolute, no trailing "/") lies on the root file system,
 // which is drive C:, and not below another mount.
 bool onDriveC(const std::string& host) {
-  struct stat root{}, folder{};
+  struct stat root {
+  }, folder{};
   if (::stat("/", &root) != 0 || ::stat(host.c_str(), &folder) != 0) return false;
   if (folder.st_dev != root.st_dev) return false;
   for (const std::string& mount : mountPoints()) {
@@ -553,8 +559,8 @@ TEST_F(ScannerProgram, ACompletedScanListsEveryFileOfAFolderExactlyOnce) {
   for (size_t i = 1; i < fileEnd; ++i) {
     if (!isFileLine(lines[i], letters) || lines[i].find_first_of("\r\n") != std::string::npos) {
       if (++badLines <= 10) {
-        ADD_FAILURE() << "line " << i + 1 << " is no file line of a scan drive: "
-                      << printable(std::string(lines[i]));
+        ADD_FAILURE() << "line " << i + 1
+                      << " is no file line of a scan drive: " << printable(std::string(lines[i]));
       }
     }
   }

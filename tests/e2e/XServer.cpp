@@ -26,7 +26,8 @@ std::string readDisplayNumber(int fd, Child& server, Clock::duration timeout) {
   std::string text;
   const auto deadline = Clock::now() + timeout;
   while (text.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left <= 0ms) throw std::runtime_error("Xvfb did not report its display in time");
     pollfd p{fd, POLLIN, 0};
     const int r = ::poll(&p, 1, static_cast<int>(left.count()));
@@ -55,10 +56,9 @@ XServer::XServer(const std::string& xvfb, const std::filesystem::path& logFile) 
   options.passAsFd3 = fds[1];
   // -displayfd: the server takes the first free display number and writes it
   // to descriptor 3 once it accepts connections.
-  m_server = Child(xvfb,
-                   {"-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                    "-noreset"},
-                   options);
+  m_server = Child(
+      xvfb, {"-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+      options);
   ::close(fds[1]);
   std::string number;
   try {

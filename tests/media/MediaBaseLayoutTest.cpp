@@ -106,8 +106,7 @@ TEST_F(MediaTest, FortyControlsInTabOrderWhereTheLayoutPutsThem) {
         EXPECT_EQ(list->ListCount(), 0);
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
 }

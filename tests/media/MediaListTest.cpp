@@ -78,7 +78,8 @@ TEST_F(MediaTest, ALineEqualToADriveEntryApartFromCaseIsLeftOut) {
 }
 
 TEST_F(MediaTest, UmlautsCountAsEqualApartFromCaseToo) {
-  if (testsupport::runningUnderWine()) GTEST_SKIP() << "wine's list box ignores the case of ASCII letters only";
+  if (testsupport::runningUnderWine())
+    GTEST_SKIP() << "wine's list box ignores the case of ASCII letters only";
   rootC.dir("!media-audio-\xC3\x84rzte");
   writeMediaList(std::string("!MEDIA-AUDIO=C:\\!MEDIA-AUDIO-") + mediatest::kAnsiAUmlaut +
                  "RZTE\r\n!media-audio=c:\\!media-audio-" + mediatest::kAnsiaUmlaut +

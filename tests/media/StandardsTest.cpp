@@ -57,8 +57,8 @@ TEST_F(FindTest, FindInListIsAPrefixSearchIgnoringCase) {
   EXPECT_EQ(FindInList(list, "xYz"), 1);
   EXPECT_EQ(FindInList(list, "BCD"), -1);    // inside, not at the start
   EXPECT_EQ(FindInList(list, "ABCDE"), -1);  // longer than the entry
-  if (!testsupport::runningUnderWine()) {       // wine's list box finds nothing for ""
-    EXPECT_EQ(FindInList(list, ""), 0);        // every entry begins with the empty text
+  if (!testsupport::runningUnderWine()) {    // wine's list box finds nothing for ""
+    EXPECT_EQ(FindInList(list, ""), 0);      // every entry begins with the empty text
   }
 }
 
@@ -76,7 +76,8 @@ TEST_F(FindTest, FindInListGivesTheFirstMatchOfTheWholeList) {
 }
 
 TEST_F(FindTest, FindInListComparesUmlautsWithoutRegardToCase) {
-  if (testsupport::runningUnderWine()) GTEST_SKIP() << "wine's list box ignores the case of ASCII letters only";
+  if (testsupport::runningUnderWine())
+    GTEST_SKIP() << "wine's list box ignores the case of ASCII letters only";
   list.AddItem("!media-audio=c:\\\xC3\xA4rzte");                     // ä
   EXPECT_EQ(FindInList(list, "!MEDIA-AUDIO=C:\\\xC3\x84"), 0);       // Ä
   EXPECT_EQ(FindInList(list, "!media-audio=c:\\\xE2\x82\xAC"), -1);  // €

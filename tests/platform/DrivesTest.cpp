@@ -31,20 +31,11 @@ std::string escaped(const std::string& path) {
   std::string out;
   for (char c : path) {
     switch (c) {
-      case ' ':
-        out += "\\040";
-        break;
-      case '\t':
-        out += "\\011";
-        break;
-      case '\n':
-        out += "\\012";
-        break;
-      case '\\':
-        out += "\\134";
-        break;
-      default:
-        out += c;
+      case ' ': out += "\\040"; break;
+      case '\t': out += "\\011"; break;
+      case '\n': out += "\\012"; break;
+      case '\\': out += "\\134"; break;
+      default: out += c;
     }
   }
   return out;

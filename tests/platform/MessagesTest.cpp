@@ -75,7 +75,8 @@ TEST_F(FindStringTest, AStartOutsideTheListSearchesFromTheTop) {
 }
 
 TEST_F(FindStringTest, AnEmptyTextBeginsEveryEntry) {
-  if (testsupport::runningUnderWine()) GTEST_SKIP() << "wine's list box finds nothing for an empty text";
+  if (testsupport::runningUnderWine())
+    GTEST_SKIP() << "wine's list box finds nothing for an empty text";
   EXPECT_EQ(send(list, LB_FINDSTRING, -1, ""), 0);
   EXPECT_EQ(send(list, LB_FINDSTRING, 2, ""), 3);
   EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, -1, ""), LB_ERR);
@@ -118,8 +119,8 @@ TEST(MessagesTest, AnEmptyListFindsNothing) {
 
 TEST(MessagesTest, TheTextIsWindows1252) {
   ListBox list("Umlaute", {0, 0, 100, 100}, 0);
-  list.AddItem("\xC3\x84rzte");                           // Ärzte
-  list.AddItem("\xE2\x82\xAC-Preis");                     // €-Preis
+  list.AddItem("\xC3\x84rzte");        // Ärzte
+  list.AddItem("\xE2\x82\xAC-Preis");  // €-Preis
   if (!testsupport::runningUnderWine()) {
     // wine's list box compares a prefix without regard to case for ASCII only
     EXPECT_EQ(send(list, LB_FINDSTRING, -1, "\xE4rz"), 0);  // "ärz": case ignored for umlauts

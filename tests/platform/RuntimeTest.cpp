@@ -40,7 +40,8 @@ TEST_F(FileHandles, WriteAndReadBackInWindows1252WithCrLf) {
   PrintLine(out, "");
   PrintLine(out, "VOLLSTÄNDIG!");
   Close(out);
-  EXPECT_EQ(testsupport::readFile(dir.path() / "log.txt"), "Ausf\xFChren\r\n\r\nVOLLST\xC4NDIG!\r\n");
+  EXPECT_EQ(testsupport::readFile(dir.path() / "log.txt"),
+            "Ausf\xFChren\r\n\r\nVOLLST\xC4NDIG!\r\n");
 
   const int16_t in = FreeFile();
   OpenForInput("C:\\log.txt", in);

@@ -74,9 +74,7 @@ class ScanTest : public ::testing::Test {
     for (auto& line : lines) line = platform::fromAnsi(line);
     return lines;
   }
-  std::vector<std::string> statusLines() const {
-    return scanner::mainWindow()->ListStatus.items();
-  }
+  std::vector<std::string> statusLines() const { return scanner::mainWindow()->ListStatus.items(); }
 
   // The example tree: C:\A\a.txt, C:\B\B1\x.txt, C:\B\b.txt, C:\r.txt.
   void makeExampleTree() {

@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "scanner/ScanLog.h"
 #include "scanner/ScanFixture.h"
+#include "scanner/ScanLog.h"
 
 namespace scantest {
 namespace {
@@ -127,8 +127,9 @@ TEST_F(ScanTest, NoScanDriveGivesTheHeaderOnly) {
   app::ScanDrives.clear();
   auto& form = scan();
   EXPECT_THAT(logLines(), ElementsAre(kHeader));
-  EXPECT_THAT(statusLines(), ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: ",
-                                         "SCAN-ENDE: 12-06-2026 14:05:09"));
+  EXPECT_THAT(statusLines(),
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09",
+                          "Gefundene Festplatten: ", "SCAN-ENDE: 12-06-2026 14:05:09"));
   EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
 }
 
@@ -152,7 +153,8 @@ TEST_F(ScanTest, LogThatCannotBeCreatedIsReportedAndTheWindowStaysUsable) {
   makeExampleTree();
   auto& form = scan();
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].find("P:\\fehlt\\protokoll-12-06-2026-14-05-09.txt"), std::string::npos);
+  EXPECT_NE(host.messages[0].find("P:\\fehlt\\protokoll-12-06-2026-14-05-09.txt"),
+            std::string::npos);
   EXPECT_NE(host.messages[0].find("Pfad nicht gefunden"), std::string::npos);
   EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
   EXPECT_EQ(host.ends, 0);

@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "platform/HostDirectory.h"
-#include "scanner/ScanLog.h"
 #include "scanner/ScanFixture.h"
+#include "scanner/ScanLog.h"
 
 namespace scantest {
 namespace {
@@ -42,7 +42,6 @@ class DeniedTest : public ScanTest {
     result.status = testsupport::splitCrLf(testsupport::readFile(statusFile));
     return result;
   }
-
 };
 
 TEST_F(DeniedTest, UnreadableSubdirectoryIsSkippedAndEverythingElseListed) {
@@ -53,12 +52,14 @@ TEST_F(DeniedTest, UnreadableSubdirectoryIsSkippedAndEverythingElseListed) {
   ::chmod((c.path() / "B").c_str(), 0);
   const ChildScan r = scanUnprivileged();
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_THAT(r.log, ElementsAre(kHeader, "C:\\C\\c.txt", "C:\\A\\a.txt", "C:\\r.txt",
-                                 std::string(scanner::kNoteLines[0]), std::string(scanner::kNoteLines[1]),
-                                 std::string(scanner::kNoteLines[2])));
-  EXPECT_THAT(r.status, ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C",
-                                    "Festplatte C:\\ wird gescannt...", "Zugriff verweigert auf C:\\B",
-                                    "SCAN-ENDE: 12-06-2026 14:05:09", "visible"));
+  EXPECT_THAT(r.log,
+              ElementsAre(kHeader, "C:\\C\\c.txt", "C:\\A\\a.txt", "C:\\r.txt",
+                          std::string(scanner::kNoteLines[0]), std::string(scanner::kNoteLines[1]),
+                          std::string(scanner::kNoteLines[2])));
+  EXPECT_THAT(r.status,
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C",
+                          "Festplatte C:\\ wird gescannt...", "Zugriff verweigert auf C:\\B",
+                          "SCAN-ENDE: 12-06-2026 14:05:09", "visible"));
   // The note lines to the byte, trailing blanks and umlaut included.
   const std::string bytes = testsupport::readFile(logPath());
   EXPECT_NE(bytes.find("HINWEIS: Es konnten nicht alle Dateien erfasst werden, \r\n"
@@ -75,9 +76,10 @@ TEST_F(DeniedTest, CancelAfterADeniedDirectoryWritesCancelThenNote) {
   host.atYield(2, [] { scanner::mainWindow()->CommandStartCancel.click(); });
   const ChildScan r = scanUnprivileged();
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_THAT(r.log, ElementsAre(kHeader, std::string(scanner::kCancelLine),
-                                 std::string(scanner::kNoteLines[0]), std::string(scanner::kNoteLines[1]),
-                                 std::string(scanner::kNoteLines[2])));
+  EXPECT_THAT(
+      r.log,
+      ElementsAre(kHeader, std::string(scanner::kCancelLine), std::string(scanner::kNoteLines[0]),
+                  std::string(scanner::kNoteLines[1]), std::string(scanner::kNoteLines[2])));
 }
 
 TEST_F(DeniedTest, UnreadableDriveRootIsReportedAndTheScanCompletes) {
@@ -89,8 +91,9 @@ TEST_F(DeniedTest, UnreadableDriveRootIsReportedAndTheScanCompletes) {
   const ChildScan r = scanUnprivileged();
   ::chmod(c.path().c_str(), 0700);
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_THAT(r.log, ElementsAre(kHeader, "D:\\d.txt", std::string(scanner::kNoteLines[0]),
-                                 std::string(scanner::kNoteLines[1]), std::string(scanner::kNoteLines[2])));
+  EXPECT_THAT(
+      r.log, ElementsAre(kHeader, "D:\\d.txt", std::string(scanner::kNoteLines[0]),
+                         std::string(scanner::kNoteLines[1]), std::string(scanner::kNoteLines[2])));
   ASSERT_GE(r.status.size(), 4u);
   EXPECT_EQ(r.status[3], "Zugriff verweigert auf C:\\");
   EXPECT_EQ(r.status.back(), "visible");
@@ -102,8 +105,8 @@ TEST_F(ScanTest, LinksAreListedAsFilesAndNeverFollowed) {
   std::filesystem::create_symlink("/nirgendwo", c.path() / "kaputt");
   ::mkfifo((c.path() / "rohr").c_str(), 0600);
   scan();
-  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\A\\a.txt", "C:\\A\\schleife", "C:\\kaputt",
-                                      "C:\\rohr"));
+  EXPECT_THAT(logLines(),
+              ElementsAre(kHeader, "C:\\A\\a.txt", "C:\\A\\schleife", "C:\\kaputt", "C:\\rohr"));
   EXPECT_EQ(app::DirsFound, 2);
 }
 
@@ -112,10 +115,14 @@ TEST_F(ScanTest, HiddenEntriesAreListedInCaseInsensitiveOrder) {
   c.file("b.txt");
   c.file("A.txt");
   c.file("c.txt");
-  c.file("\xC3\x9C" "ber.txt");  // Über.txt
+  c.file(
+      "\xC3\x9C"
+      "ber.txt");  // Über.txt
   scan();
-  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\.versteckt", "C:\\A.txt", "C:\\b.txt", "C:\\c.txt",
-                                      "C:\\\xC3\x9C" "ber.txt"));
+  EXPECT_THAT(logLines(),
+              ElementsAre(kHeader, "C:\\.versteckt", "C:\\A.txt", "C:\\b.txt", "C:\\c.txt",
+                          "C:\\\xC3\x9C"
+                          "ber.txt"));
 }
 
 TEST_F(ScanTest, OddNamesCannotSplitOrForgeALogLine) {
@@ -123,13 +130,17 @@ TEST_F(ScanTest, OddNamesCannotSplitOrForgeALogLine) {
   c.file("back\\slash");
   c.file(std::string("kaputt\xFF\xFE.txt"));
   c.file("\xE6\x97\xA5\xE6\x9C\xAC.txt");  // not in Windows-1252
-  c.file("gr\xC3\xBC\xC3\x9F" "e.txt");      // grüße.txt
+  c.file(
+      "gr\xC3\xBC\xC3\x9F"
+      "e.txt");  // grüße.txt
   scan();
   const auto lines = logLines();
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_THAT(std::vector<std::string>(lines.begin() + 1, lines.end()),
-              ElementsAre("C:\\back?slash", "C:\\gr\xC3\xBC\xC3\x9F" "e.txt", "C:\\kaputt??.txt",
-                          "C:\\zeile?C:?gefaelscht.txt", "C:\\??.txt"));
+              ElementsAre("C:\\back?slash",
+                          "C:\\gr\xC3\xBC\xC3\x9F"
+                          "e.txt",
+                          "C:\\kaputt??.txt", "C:\\zeile?C:?gefaelscht.txt", "C:\\??.txt"));
   EXPECT_EQ(app::FilesFound, 5);
 }
 

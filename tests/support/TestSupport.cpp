@@ -58,8 +58,12 @@ std::vector<std::string> splitCrLf(const std::string& bytes) {
   return lines;
 }
 
-ScriptedHost::ScriptedHost() { platform::setUiHost(this); }
-ScriptedHost::~ScriptedHost() { platform::setUiHost(nullptr); }
+ScriptedHost::ScriptedHost() {
+  platform::setUiHost(this);
+}
+ScriptedHost::~ScriptedHost() {
+  platform::setUiHost(nullptr);
+}
 
 void ScriptedHost::doEvents() {
   ++yields;
@@ -72,9 +76,15 @@ void ScriptedHost::doEvents() {
   }
 }
 
-void ScriptedHost::msgBox(const std::string& prompt) { messages.push_back(prompt); }
-void ScriptedHost::showForm(platform::Form& form) { shown.push_back(&form); }
-void ScriptedHost::end() { ++ends; }
+void ScriptedHost::msgBox(const std::string& prompt) {
+  messages.push_back(prompt);
+}
+void ScriptedHost::showForm(platform::Form& form) {
+  shown.push_back(&form);
+}
+void ScriptedHost::end() {
+  ++ends;
+}
 
 void ScriptedHost::atYield(int yield, std::function<void()> action) {
   m_actions.emplace_back(yield, std::move(action));

@@ -73,6 +73,7 @@ platform::Clock fixedClock(int year, int month, int day, int hour, int minute, i
 // Runs `work` in a child process without root's privileges (as "nobody" when the
 // tests run as root, after handing `tree` to that user), so that permission bits
 // are honoured. Returns the child's exit code; -1 when it did not exit normally.
-int runUnprivileged(const std::vector<std::filesystem::path>& trees, const std::function<int()>& work);
+int runUnprivileged(const std::vector<std::filesystem::path>& trees,
+                    const std::function<int()>& work);
 
 }  // namespace testsupport

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-bool runningUnderWine() { return false; }
+bool runningUnderWine() {
+  return false;
+}
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "rz-test-XXXXXX").string();
@@ -25,7 +27,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   // Make every folder writable and searchable again so that it can be removed.
-  for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ec);
+  for (auto it = fs::recursive_directory_iterator(
+           m_path, fs::directory_options::skip_permission_denied, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->is_directory(ec) && !it->is_symlink(ec)) {
       ::chmod(it->path().c_str(), 0700);
@@ -45,8 +48,8 @@ namespace {
 void handOver(const fs::path& tree, uid_t uid, gid_t gid) {
   if (::lchown(tree.c_str(), uid, gid) != 0) return;
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(tree, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(tree, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (::lchown(it->path().c_str(), uid, gid) != 0) continue;
   }
 }
@@ -62,7 +65,8 @@ int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int(
       constexpr uid_t kNobody = 65534;
       constexpr gid_t kNogroup = 65534;
       for (const auto& tree : trees) handOver(tree, kNobody, kNogroup);
-      if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0) _exit(120);
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0)
+        _exit(120);
     }
     int rc = 121;
     try {

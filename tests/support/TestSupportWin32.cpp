@@ -17,7 +17,8 @@ TempDir::TempDir() {
   const fs::path base = fs::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[32];
-    std::snprintf(name, sizeof name, "rz-test-%08llx", static_cast<unsigned long long>(random() & 0xFFFFFFFF));
+    std::snprintf(name, sizeof name, "rz-test-%08llx",
+                  static_cast<unsigned long long>(random() & 0xFFFFFFFF));
     std::error_code ec;
     if (fs::create_directory(base / name, ec)) {
       m_path = base / name;
@@ -37,6 +38,8 @@ bool runningUnderWine() {
   return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
 
-int runUnprivileged(const std::vector<fs::path>&, const std::function<int()>&) { return -1; }
+int runUnprivileged(const std::vector<fs::path>&, const std::function<int()>&) {
+  return -1;
+}
 
 }  // namespace testsupport

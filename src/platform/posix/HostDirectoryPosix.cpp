@@ -113,7 +113,8 @@ int openRelative(int baseFd, std::string_view rest, int flags) {
     }
     const std::string piece(rest.substr(pos, end - pos));
     const bool last = end >= rest.size();
-    const int next = ::openat(current.get(), piece.c_str(), last ? flags : (O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const int next =
+        ::openat(current.get(), piece.c_str(), last ? flags : (O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (next < 0) return -1;
     if (last) return next;
     current.reset(next);
@@ -243,7 +244,8 @@ std::shared_ptr<DirectoryListing> readDirectory(const Fd& fd, const std::string&
 }
 
 bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
-  if (path.size() < ancestor.size() || path.compare(0, ancestor.size(), ancestor) != 0) return false;
+  if (path.size() < ancestor.size() || path.compare(0, ancestor.size(), ancestor) != 0)
+    return false;
   return path.size() == ancestor.size() || ancestor == "/" || path[ancestor.size()] == '/';
 }
 
@@ -294,7 +296,9 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   if (!host) raiseError(err::kDeviceUnavailable, viewPath);
   auto& kept = keptListings();
   // Keep only this directory and its ancestors.
-  const auto keptPath = [](const Kept& k) { return std::string_view(g_keptPath).substr(0, k.pathLength); };
+  const auto keptPath = [](const Kept& k) {
+    return std::string_view(g_keptPath).substr(0, k.pathLength);
+  };
   while (!kept.empty() && !isAncestorOrSelf(keptPath(kept.back()), *host)) popKept();
   const bool found = !kept.empty() && keptPath(kept.back()) == *host;
   if (found && !reread) {
@@ -304,7 +308,8 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
       return k.listing;
     }
     struct stat st;
-    const bool ok = k.fd >= 0 ? ::fstat(k.fd, &st) == 0 && st.st_nlink > 0 : statDirectory(*host, st);
+    const bool ok =
+        k.fd >= 0 ? ::fstat(k.fd, &st) == 0 && st.st_nlink > 0 : statDirectory(*host, st);
     if (!ok) raiseForErrno(k.fd >= 0 ? ENOENT : errno, viewPath);
     if (sameIdentity(*k.listing, st)) {
       k.listing->checkedEpoch = directoryEpoch();
@@ -319,8 +324,8 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
                              : (kept.empty() ? nullptr : &kept.back());
   const std::string_view parentPath = parent ? keptPath(*parent) : std::string_view();
   const size_t nameStart = parentPath == "/" ? 1 : parentPath.size() + 1;
-  const bool directChild = parent && host->size() > nameStart &&
-                           host->find('/', nameStart) == std::string::npos;
+  const bool directChild =
+      parent && host->size() > nameStart && host->find('/', nameStart) == std::string::npos;
   if (directChild && parent->fd >= 0) {
     fd.reset(::openat(parent->fd, host->c_str() + nameStart,
                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -377,6 +382,8 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   return fresh;
 }
 
-DirectoryStats directoryStats() { return g_stats; }
+DirectoryStats directoryStats() {
+  return g_stats;
+}
 
 }  // namespace platform

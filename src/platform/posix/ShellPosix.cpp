@@ -46,7 +46,9 @@ Launcher& launcher() {
 
 }  // namespace
 
-void setLauncher(Launcher l) { launcher() = std::move(l); }
+void setLauncher(Launcher l) {
+  launcher() = std::move(l);
+}
 
 long ShellExecuteA(Hwnd, const std::string& lpOperation, const std::string& lpFile,
                    const std::string& lpParameters, const std::string&, int) {

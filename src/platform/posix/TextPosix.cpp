@@ -1,7 +1,7 @@
 // Case of characters beyond ASCII and the ANSI code page, without the user's locale.
+#include <locale.h>
 #include <clocale>
 #include <cwctype>
-#include <locale.h>
 
 #include "platform/Text.h"
 #include "platform/TextHost.h"
@@ -12,11 +12,10 @@ namespace {
 
 // Code points of the bytes 0x80..0x9F in Windows-1252. The five bytes that the code
 // page leaves undefined map to the C1 control of the same value, as Windows does.
-constexpr char32_t kAnsiHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char32_t kAnsiHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Returns the Windows-1252 byte for a code point, or '?' when it has none.
 char ansiByte(char32_t cp) {
@@ -39,12 +38,14 @@ locale_t caseLocale() {
 }  // namespace
 
 char32_t hostLowerChar(char32_t cp) {
-  if (locale_t l = caseLocale()) return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), l));
+  if (locale_t l = caseLocale())
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), l));
   return cp;
 }
 
 char32_t hostUpperChar(char32_t cp) {
-  if (locale_t l = caseLocale()) return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), l));
+  if (locale_t l = caseLocale())
+    return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), l));
   return cp;
 }
 

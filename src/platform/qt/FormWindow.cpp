@@ -19,8 +19,7 @@ Qt::WindowFlags flagsFor(platform::FormBorder border) {
       // Title and close button only; as a dialog it gets no task-bar entry of
       // its own with most window managers.
       return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-    case platform::FormBorder::Sizable:
-      break;
+    case platform::FormBorder::Sizable: break;
   }
   return Qt::Window;
 }
@@ -89,14 +88,9 @@ void FormWindow::setUpTabOrder() {
 
 void FormWindow::formChanged(const platform::Form& form, platform::Property what) {
   switch (what) {
-    case platform::Property::Caption:
-      setWindowTitle(QString::fromStdString(form.Caption()));
-      break;
-    case platform::Property::Visible:
-      setVisible(form.Visible());
-      break;
-    default:
-      break;
+    case platform::Property::Caption: setWindowTitle(QString::fromStdString(form.Caption())); break;
+    case platform::Property::Visible: setVisible(form.Visible()); break;
+    default: break;
   }
 }
 

@@ -14,12 +14,9 @@ using platform::Property;
 
 Qt::Alignment toQt(platform::Alignment alignment) {
   switch (alignment) {
-    case platform::Alignment::Right:
-      return Qt::AlignRight;
-    case platform::Alignment::Center:
-      return Qt::AlignHCenter;
-    case platform::Alignment::Left:
-      break;
+    case platform::Alignment::Right: return Qt::AlignRight;
+    case platform::Alignment::Center: return Qt::AlignHCenter;
+    case platform::Alignment::Left: break;
   }
   return Qt::AlignLeft;
 }

@@ -12,9 +12,15 @@ namespace platform {
 
 namespace {
 
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+char upperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+bool isAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 // "c:/a//b\" -> "C:\a\b"; a root keeps its "\".
 std::string normalizeNative(std::string_view path) {
@@ -43,7 +49,8 @@ bool isFolderPrefix(std::string_view folder, std::string_view path) {
     const char b = isSeparator(path[i]) ? '\\' : upperAscii(path[i]);
     if (a != b) return false;
   }
-  return path.size() == folder.size() || isSeparator(folder.back()) || isSeparator(path[folder.size()]);
+  return path.size() == folder.size() || isSeparator(folder.back()) ||
+         isSeparator(path[folder.size()]);
 }
 
 }  // namespace
@@ -56,7 +63,8 @@ DriveTable DriveTable::fromSystem() {
   std::vector<Drive> drives;
   wchar_t buffer[512] = {};
   const DWORD n = ::GetLogicalDriveStringsW(static_cast<DWORD>(std::size(buffer) - 1), buffer);
-  for (const wchar_t* root = buffer; n > 0 && n < std::size(buffer) && *root; root += wcslen(root) + 1) {
+  for (const wchar_t* root = buffer; n > 0 && n < std::size(buffer) && *root;
+       root += wcslen(root) + 1) {
     if (root[0] > 0x7F || !isAsciiLetter(static_cast<char>(root[0]))) continue;
     Drive d;
     d.letter = upperAscii(static_cast<char>(root[0]));
@@ -84,12 +92,14 @@ std::string DriveTable::hostToView(std::string_view hostPath) const {
   const std::string path = normalizeNative(hostPath);
   const Drive* best = nullptr;
   for (const Drive& d : m_drives) {
-    if (isFolderPrefix(d.mountPoint, path) && (!best || d.mountPoint.size() > best->mountPoint.size())) {
+    if (isFolderPrefix(d.mountPoint, path) &&
+        (!best || d.mountPoint.size() > best->mountPoint.size())) {
       best = &d;
     }
   }
   if (!best) return path;
-  std::string_view rest = std::string_view(path).substr(std::min(path.size(), best->mountPoint.size()));
+  std::string_view rest =
+      std::string_view(path).substr(std::min(path.size(), best->mountPoint.size()));
   while (!rest.empty() && rest.front() == '\\') rest.remove_prefix(1);
   std::string view{best->letter, ':', '\\'};
   view += rest;

@@ -46,7 +46,9 @@ int openErrorNumber(DWORD error, bool output) {
   return win32::errorNumberFromWin32(error);
 }
 
-HANDLE handleOf(Handle file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE handleOf(Handle file) {
+  return reinterpret_cast<HANDLE>(file);
+}
 
 }  // namespace
 

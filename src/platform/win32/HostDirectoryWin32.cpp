@@ -30,7 +30,8 @@ std::vector<Kept>& keptListings() {
 }
 
 bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
-  if (path.size() < ancestor.size() || path.compare(0, ancestor.size(), ancestor) != 0) return false;
+  if (path.size() < ancestor.size() || path.compare(0, ancestor.size(), ancestor) != 0)
+    return false;
   return path.size() == ancestor.size() || ancestor.back() == '\\' || path[ancestor.size()] == '\\';
 }
 
@@ -45,7 +46,8 @@ int64_t fileTime(const FILETIME& t) {
 }
 
 // The directory's attributes; raises 76 when it is missing or no directory.
-WIN32_FILE_ATTRIBUTE_DATA directoryAttributes(const std::wstring& path, const std::string& viewPath) {
+WIN32_FILE_ATTRIBUTE_DATA directoryAttributes(const std::wstring& path,
+                                              const std::string& viewPath) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
     raiseForError(::GetLastError(), viewPath);
@@ -75,7 +77,8 @@ std::shared_ptr<DirectoryListing> readDirectory(const std::wstring& path, const 
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     // An empty drive root has not even "." and "..".
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) raiseForError(error, viewPath);
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+      raiseForError(error, viewPath);
   } else {
     do {
       const wchar_t* name = data.cFileName;
@@ -131,7 +134,8 @@ std::string driveCurrentDirectory(char letter) {
   const std::string host = currentDirectoryHost();
   if (host.empty()) return root;
   const std::string view = systemDrives().hostToView(host);
-  if (view.size() < 2 || view[0] != upper || systemDrives().viewToHost(view) != systemDrives().viewToHost(host)) {
+  if (view.size() < 2 || view[0] != upper ||
+      systemDrives().viewToHost(view) != systemDrives().viewToHost(host)) {
     return root;
   }
   return view;
@@ -152,7 +156,8 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   const WIN32_FILE_ATTRIBUTE_DATA attributes = directoryAttributes(path, viewPath);
   if (found && !reread) {
     DirectoryListing& l = *kept.back().listing;
-    if (l.mtimeNs == fileTime(attributes.ftLastWriteTime) && l.ctimeNs == fileTime(attributes.ftCreationTime)) {
+    if (l.mtimeNs == fileTime(attributes.ftLastWriteTime) &&
+        l.ctimeNs == fileTime(attributes.ftCreationTime)) {
       l.checkedEpoch = directoryEpoch();
       ++g_stats.reuses;
       return kept.back().listing;
@@ -169,6 +174,8 @@ std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPat
   return fresh;
 }
 
-DirectoryStats directoryStats() { return g_stats; }
+DirectoryStats directoryStats() {
+  return g_stats;
+}
 
 }  // namespace platform

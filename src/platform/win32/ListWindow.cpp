@@ -90,9 +90,9 @@ ListWindow::ListWindow(const ItemList& model) : m_combo(model.kind() == ControlK
   } else {
     style |= LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | (model.Sorted() ? LBS_SORT : 0);
   }
-  m_hwnd = ::CreateWindowExW(m_combo ? 0 : WS_EX_CLIENTEDGE, m_combo ? L"COMBOBOX" : L"LISTBOX", nullptr,
-                             style, 0, 0, 100, 100, parkingWindow(), nullptr, ::GetModuleHandleW(nullptr),
-                             nullptr);
+  m_hwnd = ::CreateWindowExW(m_combo ? 0 : WS_EX_CLIENTEDGE, m_combo ? L"COMBOBOX" : L"LISTBOX",
+                             nullptr, style, 0, 0, 100, 100, parkingWindow(), nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
   rebuild(model);
 }
 
@@ -102,7 +102,8 @@ ListWindow::~ListWindow() {
 
 void ListWindow::setParent(HWND parent, const RECT& pixels, bool visible) {
   ::SetParent(m_hwnd, parent ? parent : parkingWindow());
-  ::MoveWindow(m_hwnd, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top, FALSE);
+  ::MoveWindow(m_hwnd, pixels.left, pixels.top, pixels.right - pixels.left,
+               pixels.bottom - pixels.top, FALSE);
   ::ShowWindow(m_hwnd, visible ? SW_SHOWNA : SW_HIDE);
 }
 
@@ -117,7 +118,8 @@ void ListWindow::modelChanged(const Control& control, Property what) {
       }
       break;
     case Property::ListIndex:
-      ::SendMessageW(m_hwnd, m_combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(list->ListIndex()), 0);
+      ::SendMessageW(m_hwnd, m_combo ? CB_SETCURSEL : LB_SETCURSEL,
+                     static_cast<WPARAM>(list->ListIndex()), 0);
       break;
     case Property::Visible: ::ShowWindow(m_hwnd, control.Visible() ? SW_SHOWNA : SW_HIDE); break;
     case Property::Caption:
@@ -152,8 +154,8 @@ void ListWindow::rebuild(const ItemList& list) {
   int32_t index = 0;
   for (const std::string& item : list.items()) {
     const std::wstring text = widen(item);
-    ::SendMessageW(m_hwnd, m_combo ? CB_INSERTSTRING : LB_INSERTSTRING, static_cast<WPARAM>(index++),
-                   reinterpret_cast<LPARAM>(text.c_str()));
+    ::SendMessageW(m_hwnd, m_combo ? CB_INSERTSTRING : LB_INSERTSTRING,
+                   static_cast<WPARAM>(index++), reinterpret_cast<LPARAM>(text.c_str()));
   }
   m_count = list.ListCount();
   ::SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);

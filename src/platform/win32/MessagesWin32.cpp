@@ -1,7 +1,7 @@
 // user32's SendMessageA itself: a find-string message goes to the native list box
 // or combo box that mirrors the model.
-#include "platform/Messages.h"
 #include "platform/ListBox.h"
+#include "platform/Messages.h"
 #include "platform/win32/ListWindow.h"
 
 namespace platform {

@@ -16,7 +16,9 @@ Launcher& launcher() {
 
 }  // namespace
 
-void setLauncher(Launcher l) { launcher() = std::move(l); }
+void setLauncher(Launcher l) {
+  launcher() = std::move(l);
+}
 
 long ShellExecuteA(Hwnd hwnd, const std::string& lpOperation, const std::string& lpFile,
                    const std::string& lpParameters, const std::string& lpDirectory, int nShowCmd) {

@@ -87,10 +87,12 @@ void appendAnsi(std::string& out, std::string_view utf8) {
     }
   }
   const int n = static_cast<int>(wide.size());
-  const int m = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, "?", nullptr);
+  const int m =
+      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, "?", nullptr);
   const size_t base = out.size();
   out.resize(base + static_cast<size_t>(m));
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, out.data() + base, m, "?", nullptr);
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, out.data() + base, m, "?",
+                        nullptr);
 }
 
 std::string fromAnsi(std::string_view ansi) {

@@ -1,5 +1,5 @@
-#include "platform/Error.h"
 #include "platform/win32/Win32Util.h"
+#include "platform/Error.h"
 
 namespace platform::win32 {
 

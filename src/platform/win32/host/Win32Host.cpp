@@ -22,9 +22,13 @@ constexpr const wchar_t* kFormClass = L"RozozovuvorForm";
 constexpr const wchar_t* kTitle = L"Rozozovuvor-Ororuzi";
 
 // 15 twips are one pixel at 96 dots per inch.
-int px(int twips) { return (twips + 7) / 15; }
+int px(int twips) {
+  return (twips + 7) / 15;
+}
 
-COLORREF colorRef(const platform::Color& c) { return RGB(c.red, c.green, c.blue); }
+COLORREF colorRef(const platform::Color& c) {
+  return RGB(c.red, c.green, c.blue);
+}
 
 // A label, button or picture box as a native child window.
 class ChildView final : public platform::ControlView {
@@ -56,12 +60,14 @@ class FormWindow final : public platform::FormView {
     const DWORD style = form.border() == platform::FormBorder::FixedDialog
                             ? WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN
                             : WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    const DWORD exStyle = form.border() == platform::FormBorder::FixedDialog ? WS_EX_DLGMODALFRAME : 0;
+    const DWORD exStyle =
+        form.border() == platform::FormBorder::FixedDialog ? WS_EX_DLGMODALFRAME : 0;
     RECT frame{0, 0, px(form.clientWidth()), px(form.clientHeight())};
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    m_hwnd = ::CreateWindowExW(exStyle, kFormClass, widen(form.Caption()).c_str(), style, CW_USEDEFAULT,
-                               CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                               nullptr, ::GetModuleHandleW(nullptr), this);
+    m_hwnd =
+        ::CreateWindowExW(exStyle, kFormClass, widen(form.Caption()).c_str(), style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                          nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     m_font = formFont();
     setIcon(form.icon);
     for (platform::Control* control : form.controls()) createChild(*control);
@@ -82,8 +88,10 @@ class FormWindow final : public platform::FormView {
   HWND hwnd() const { return m_hwnd; }
 
   void formChanged(const platform::Form& form, platform::Property what) override {
-    if (what == platform::Property::Caption) ::SetWindowTextW(m_hwnd, widen(form.Caption()).c_str());
-    if (what == platform::Property::Visible) ::ShowWindow(m_hwnd, form.Visible() ? SW_SHOW : SW_HIDE);
+    if (what == platform::Property::Caption)
+      ::SetWindowTextW(m_hwnd, widen(form.Caption()).c_str());
+    if (what == platform::Property::Visible)
+      ::ShowWindow(m_hwnd, form.Visible() ? SW_SHOW : SW_HIDE);
   }
 
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -102,7 +110,8 @@ class FormWindow final : public platform::FormView {
         if (it != m_byHwnd.end() && (it->second->backColor || it->second->foreColor)) {
           HDC dc = reinterpret_cast<HDC>(wParam);
           if (it->second->foreColor) ::SetTextColor(dc, colorRef(*it->second->foreColor));
-          const COLORREF back = it->second->backColor ? colorRef(*it->second->backColor) : ::GetSysColor(COLOR_BTNFACE);
+          const COLORREF back = it->second->backColor ? colorRef(*it->second->backColor)
+                                                      : ::GetSysColor(COLOR_BTNFACE);
           ::SetBkColor(dc, back);
           return reinterpret_cast<LRESULT>(brush(back));
         }
@@ -135,12 +144,14 @@ class FormWindow final : public platform::FormView {
     if (name.empty()) return;
     const std::wstring id = widen(name);
     const HINSTANCE module = ::GetModuleHandleW(nullptr);
-    for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+    for (const auto& [which, metric] :
+         {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
       const int size = ::GetSystemMetrics(metric);
       auto* icon = static_cast<HICON>(::LoadImageW(module, id.c_str(), IMAGE_ICON, size, size, 0));
       if (!icon) continue;
       m_icons.push_back(icon);
-      ::SendMessageW(m_hwnd, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon));
+      ::SendMessageW(m_hwnd, WM_SETICON, static_cast<WPARAM>(which),
+                     reinterpret_cast<LPARAM>(icon));
     }
   }
 
@@ -205,7 +216,8 @@ class FormWindow final : public platform::FormView {
     if (!child) return;
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     m_byHwnd[child] = &control;
-    if (control.kind() != platform::ControlKind::ListBox && control.kind() != platform::ControlKind::ComboBox) {
+    if (control.kind() != platform::ControlKind::ListBox &&
+        control.kind() != platform::ControlKind::ComboBox) {
       auto view = std::make_unique<ChildView>(child);
       control.attachView(view.get());
       m_views[&control] = std::move(view);
@@ -214,7 +226,8 @@ class FormWindow final : public platform::FormView {
 
   HWND makeChild(const wchar_t* cls, const std::string& text, DWORD style, const RECT& r) {
     return ::CreateWindowExW(0, cls, widen(text).c_str(), style, r.left, r.top, r.right - r.left,
-                             r.bottom - r.top, m_hwnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                             r.bottom - r.top, m_hwnd, nullptr, ::GetModuleHandleW(nullptr),
+                             nullptr);
   }
 
   platform::Form& m_form;
@@ -231,12 +244,14 @@ namespace {
 
 LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
-    auto* window = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* window =
+        static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     window->setHwnd(hwnd);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
   }
   auto* window = reinterpret_cast<FormWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (window && msg != WM_NCCREATE && msg != WM_NCDESTROY) return window->handle(msg, wParam, lParam);
+  if (window && msg != WM_NCCREATE && msg != WM_NCDESTROY)
+    return window->handle(msg, wParam, lParam);
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
