@@ -1,5 +1,7 @@
 #include "platform/Form.h"
 
+#include <algorithm>
+
 #include "platform/Runtime.h"
 
 namespace platform {
@@ -24,6 +26,19 @@ Control* Form::control(const std::string& name) const {
     if (c->name() == name) return c;
   }
   return nullptr;
+}
+
+std::vector<Control*> Form::tabOrder() const {
+  std::vector<Control*> order;
+  for (Control* c : m_controls) {
+    if (c->tabStop && c->kind() != ControlKind::Label && c->kind() != ControlKind::PictureBox) {
+      order.push_back(c);
+    }
+  }
+  std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+    return a->tabIndex() < b->tabIndex();
+  });
+  return order;
 }
 
 void Form::Show() {

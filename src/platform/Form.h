@@ -42,6 +42,10 @@ class Form {
   // Controls in the order they were registered (tab order).
   const std::vector<Control*>& controls() const { return m_controls; }
   Control* control(const std::string& name) const;
+  // The controls that take the focus, in tab order (by tab index, then by
+  // registration): those with a tab stop, never labels or picture boxes. The
+  // first one has the focus when the window is first shown. Every host follows it.
+  std::vector<Control*> tabOrder() const;
 
   // Shows the window modeless (mode 0) and returns at once.
   void Show();

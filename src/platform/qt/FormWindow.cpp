@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "platform/Runtime.h"
+#include "platform/UserAction.h"
 #include "platform/qt/Assets.h"
-#include "platform/qt/Events.h"
 #include "platform/qt/Twips.h"
 
 namespace qtui {
@@ -67,23 +67,17 @@ View* FormWindow::view(const std::string& controlName) const {
 }
 
 void FormWindow::setUpTabOrder() {
-  // Controls with a tab stop take the focus in the order of their tab indices;
-  // labels, picture boxes and the others never do.
-  std::vector<View*> order;
-  for (const auto& v : m_views) {
-    const platform::Control& c = v->control();
-    const bool focusable = c.tabStop && c.kind() != platform::ControlKind::Label &&
-                           c.kind() != platform::ControlKind::PictureBox;
-    v->widget()->setFocusPolicy(focusable ? Qt::StrongFocus : Qt::NoFocus);
-    if (focusable) order.push_back(v.get());
+  std::vector<QWidget*> order;
+  for (const auto& v : m_views) v->widget()->setFocusPolicy(Qt::NoFocus);
+  for (platform::Control* c : m_form.tabOrder()) {
+    for (const auto& v : m_views) {
+      if (&v->control() != c) continue;
+      v->widget()->setFocusPolicy(Qt::StrongFocus);
+      order.push_back(v->widget());
+    }
   }
-  std::stable_sort(order.begin(), order.end(), [](const View* a, const View* b) {
-    return a->control().tabIndex() < b->control().tabIndex();
-  });
-  for (size_t i = 1; i < order.size(); ++i) {
-    QWidget::setTabOrder(order[i - 1]->widget(), order[i]->widget());
-  }
-  if (!order.empty()) order.front()->widget()->setFocus(Qt::OtherFocusReason);
+  for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+  if (!order.empty()) order.front()->setFocus(Qt::OtherFocusReason);
 }
 
 void FormWindow::formChanged(const platform::Form& form, platform::Property what) {
@@ -101,7 +95,7 @@ void FormWindow::closeEvent(QCloseEvent* event) {
   }
   // The window stays as it is unless the form hides it (or the program ends).
   event->ignore();
-  runEventHandler([this] { m_form.requestClose(); });
+  platform::runUserAction([this] { m_form.requestClose(); });
   if (!platform::programEnded() && modelAlive() && !m_form.Visible() && onClosed) onClosed();
 }
 

@@ -3,7 +3,7 @@
 #include <QPalette>
 #include <QWidget>
 
-#include "platform/qt/Events.h"
+#include "platform/UserAction.h"
 #include "platform/qt/Twips.h"
 #include "platform/qt/UpdateQueue.h"
 #include "platform/qt/ViewKinds.h"
@@ -84,7 +84,7 @@ void View::setWidget(QWidget* widget) {
 
 void View::dispatch(const std::function<void()>& handler) const {
   if (m_applying || !modelAlive()) return;
-  runEventHandler(handler);
+  platform::runUserAction(handler);
 }
 
 std::unique_ptr<View> createView(platform::Control& control, QWidget* parent, UpdateQueue& queue) {

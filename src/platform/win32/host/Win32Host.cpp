@@ -9,6 +9,7 @@
 #include "platform/FileControls.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
+#include "platform/UserAction.h"
 #include "platform/win32/ListWindow.h"
 #include "platform/win32/Win32Util.h"
 
@@ -96,11 +97,16 @@ class FormWindow final : public platform::FormView {
 
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-      case WM_CLOSE: m_form.requestClose(); return 0;  // QueryUnload decides
+      case WM_CLOSE:  // QueryUnload decides
+        platform::runUserAction([this] { m_form.requestClose(); });
+        return 0;
       case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == STN_CLICKED) {
           const auto it = m_byHwnd.find(reinterpret_cast<HWND>(lParam));
-          if (it != m_byHwnd.end()) it->second->click();
+          if (it != m_byHwnd.end()) {
+            platform::Control* control = it->second;
+            platform::runUserAction([control] { control->click(); });
+          }
           return 0;
         }
         break;
