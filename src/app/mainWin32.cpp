@@ -1,7 +1,7 @@
 // Rozozovuvor-Ororuzi on Windows: the same start-up, the system's own windows.
 #include "app/Module1.h"
 #include "platform/Runtime.h"
-#include "platform/win32/host/Win32Host.h"
+#include "platform/win32/Win32Host.h"
 
 int main() {
   win32ui::Win32Host host;

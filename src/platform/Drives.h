@@ -1,11 +1,11 @@
-// Drive letters over the Linux mount table.
+// Drive letters and the paths below them.
 //
-// A DriveTable is a snapshot: the lettered drives of the machine (C: is always the
-// root file system "/", the others follow as D:, E:, ... in the order of their mount
-// points, at most Z:), their drive types as GetDriveTypeA reports them, and every
-// mount point of the table (lettered or not) so that a walk can refuse to cross
-// into another mount. It also maps paths between the host ("/home/anna/Bild.jpg")
-// and the view ("C:\home\anna\Bild.jpg").
+// A DriveTable is a snapshot: the lettered drives of the machine, their drive
+// types as GetDriveTypeA reports them, and every other mount point the walk must
+// not cross into. It maps paths between the host and the view: on Linux from
+// "/home/anna/Bild.jpg" to "C:\home\anna\Bild.jpg" (C: is the root file system
+// "/", the other drives follow as D:, E:, ... in the order of their mount points,
+// at most Z:); on Windows a view path is the host path, its letters the system's.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,10 @@
 #include <vector>
 
 namespace platform {
+
+namespace os {
+struct MountRow;
+}
 
 enum DriveType : uint32_t {
   DRIVE_UNKNOWN = 0,
@@ -39,12 +43,16 @@ class DriveTable {
  public:
   DriveTable() = default;
 
-  // Reads a mount table in /proc/self/mountinfo form with libmount and classifies
-  // every mount; `sysDir` is the sysfs root ("/sys"), consulted for removable
-  // block devices. A table that cannot be read gives a table without drives.
+  // Classifies every mount of a mount table (Linux) and gives the drives their
+  // letters; `sysDir` is the sysfs root ("/sys"), consulted for removable block
+  // devices. The table as /proc/self/mountinfo text, as parsed rows, or as the path
+  // of a file holding it; a file that cannot be read gives a table without drives.
+  static DriveTable fromMountTable(std::string_view text, const std::string& sysDir);
+  static DriveTable fromMounts(const std::vector<os::MountRow>& mounts, const std::string& sysDir);
   static DriveTable fromMountInfo(const std::string& mountInfoPath,
                                   const std::string& sysDir = "/sys");
-  // The machine's table: /proc/self/mountinfo and /sys.
+  // The machine's drives as the system reports them now (its mount table, or its
+  // lettered drives). Asks no drive anything that can block.
   static DriveTable fromSystem();
   // A table of given drives (tests); `mountPoints` are further mounts without a letter.
   static DriveTable fromDrives(std::vector<Drive> drives,
@@ -59,12 +67,19 @@ class DriveTable {
 
   // "/home/anna" -> "C:\home\anna"; a drive root gives "D:\". Names are mapped with
   // hostNameToView. A path below no lettered drive falls under C: ("/" is C:).
+  // On Windows "c:/a//b" -> "C:\a\b"; a path below no drive is returned as it is.
   std::string hostToView(std::string_view hostPath) const;
   // "C:\home\anna" or "c:/home/anna" -> "/home/anna"; "D:" or "D:\" -> the mount
-  // point of D:. nullopt for a path without a known drive letter.
+  // point of D:. nullopt for a path without a known drive letter (on Linux C: is
+  // "/" even when the table has no drives).
   std::optional<std::string> viewToHost(std::string_view viewPath) const;
 
  private:
+  std::string posixHostToView(std::string_view hostPath) const;
+  std::optional<std::string> posixViewToHost(std::string_view viewPath) const;
+  std::string windowsHostToView(std::string_view hostPath) const;
+  std::optional<std::string> windowsViewToHost(std::string_view viewPath) const;
+
   // Looked up once per subdirectory during a walk: no temporary string for it.
   struct PathHash {
     using is_transparent = void;

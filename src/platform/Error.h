@@ -48,7 +48,4 @@ std::string errorDescription(int number);
 // Throws RuntimeError(number, errorDescription(number) [+ ": " + detail]).
 [[noreturn]] void raiseError(int number, const std::string& detail = {});
 
-// Maps an errno value of a failed file or directory call to the classic number.
-int errorNumberFromErrno(int errnoValue);
-
 }  // namespace platform

@@ -1,12 +1,13 @@
-// The file handles of the runtime: numbers, buffering, lines in Windows-1252 with
-// CR LF. The host system only opens, reads, writes and closes (SystemFile.h).
+// The file handles of the runtime: numbers, buffering, lines in the ANSI code page
+// with CR LF. The system only opens, reads, writes and closes.
 #include <map>
 #include <memory>
 
+#include "platform/Drives.h"
 #include "platform/Error.h"
 #include "platform/Runtime.h"
-#include "platform/SystemFile.h"
 #include "platform/Text.h"
+#include "platform/os/Os.h"
 
 namespace platform {
 
@@ -16,7 +17,7 @@ constexpr int16_t kMaxFileNumber = 511;
 constexpr size_t kOutputBuffer = 256 * 1024;
 
 struct OpenFile {
-  systemfile::Handle handle = 0;
+  os::File handle;
   bool output = false;
   std::string buffer;  // pending output, or the whole input
   size_t readPos = 0;  // input position
@@ -39,17 +40,42 @@ void checkNumber(int16_t number) {
   if (files().count(number)) raiseError(err::kFileAlreadyOpen);
 }
 
+std::string hostPathOf(const std::string& path) {
+  auto host = systemDrives().viewToHost(path);
+  if (!host) raiseError(err::kPathNotFound, path);
+  return *host;
+}
+
+// The number of a failed open: a file that may not be written or read is 75.
+int openErrorNumber(os::NativeError e, bool output) {
+  if (os::isNotFound(e) && !output) return err::kFileNotFound;
+  if (os::isAccessDenied(e)) return err::kPathFileAccess;
+  return os::errorNumber(e);
+}
+
 void flush(OpenFile& f) {
   if (f.buffer.empty()) return;
   // Written or failed, the pending output is done with (a failure is reported
   // once); the buffer keeps its room for what follows.
-  try {
-    systemfile::writeAll(f.handle, f.buffer, f.path);
-  } catch (...) {
-    f.buffer.clear();
-    throw;
-  }
+  const os::NativeError e = os::writeFile(f.handle, f.buffer);
   f.buffer.clear();
+  if (e) raiseError(os::errorNumber(e), f.path);
+}
+
+void readWhole(const std::string& path, std::string& content) {
+  os::File file;
+  if (const os::NativeError e = os::openFile(hostPathOf(path), file)) {
+    raiseError(openErrorNumber(e, false), path);
+  }
+  char chunk[65536];
+  for (;;) {
+    size_t got = 0;
+    if (const os::NativeError e = os::readFile(file, chunk, sizeof chunk, got)) {
+      raiseError(openErrorNumber(e, false), path);
+    }
+    if (got == 0) break;
+    content.append(chunk, got);
+  }
 }
 
 }  // namespace
@@ -64,7 +90,9 @@ int16_t FreeFile() {
 void OpenForOutput(const std::string& path, int16_t fileNumber) {
   checkNumber(fileNumber);
   auto f = std::make_unique<OpenFile>();
-  f->handle = systemfile::openForOutput(path);
+  if (const os::NativeError e = os::createFile(hostPathOf(path), f->handle)) {
+    raiseError(openErrorNumber(e, true), path);
+  }
   f->output = true;
   f->path = path;
   f->buffer.reserve(kOutputBuffer);
@@ -74,7 +102,7 @@ void OpenForOutput(const std::string& path, int16_t fileNumber) {
 void OpenForInput(const std::string& path, int16_t fileNumber) {
   checkNumber(fileNumber);
   auto f = std::make_unique<OpenFile>();
-  systemfile::readWhole(path, f->buffer);
+  readWhole(path, f->buffer);
   f->path = path;
   files()[fileNumber] = std::move(f);
 }
@@ -123,8 +151,8 @@ void Close(int16_t fileNumber) {
   } catch (const RuntimeError& e) {
     failure = e.number();
   }
-  const int closeFailure = systemfile::close(f->handle);
-  if (failure == 0) failure = closeFailure;
+  const os::NativeError closeFailure = os::closeFile(f->handle);
+  if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
   if (failure != 0) raiseError(failure, f->path);
 }
 

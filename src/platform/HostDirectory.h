@@ -1,17 +1,13 @@
 // Reading host directories for the drive, directory and file lists.
 //
 // One read of a directory gives both its subdirectories and its files, sorted
-// alphabetically without regard to case. Subdirectories are real directories on
-// the same mount; files are every other entry (links are never followed, hidden
+// alphabetically without regard to case. Subdirectories are real directories of
+// the same drive; files are every other entry (links are never followed, hidden
 // entries are listed). Names are view names (hostNameToView).
 //
-// The walk points its lists at the same directories again and again, so listings
-// of the directories on the current path are kept and reused while the directory
-// is unchanged (same inode, mtime and ctime). Memory stays bounded by the entries
-// of those directories.
+// The listings are kept and reused by the ListingCache (ListingCache.h) while a
+// directory is unchanged; these functions are what the lists call.
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <memory>
@@ -23,10 +19,13 @@ namespace platform {
 struct DirectoryListing {
   std::vector<std::string> subdirs;
   std::vector<std::string> files;
-  dev_t device = 0;
-  ino_t inode = 0;
+  // The directory's identity when it was read: an unchanged identity means
+  // unchanged entries (device and inode are 0 where the system gives none).
+  uint64_t device = 0;
+  uint64_t inode = 0;
   int64_t mtimeNs = 0;
   int64_t ctimeNs = 0;
+  // The epoch in which it was last checked against the disk.
   uint64_t checkedEpoch = 0;
 };
 
@@ -43,10 +42,11 @@ std::string driveCurrentDirectory(char letter);
 // The process's working directory as a view path ("C:\" when it cannot be read).
 std::string currentDirectoryView();
 
-// Lists a directory, reusing a kept listing while the directory is unchanged.
-// Raises 419 when the directory may not be read, 76 when it does not exist (or is
-// not a directory), 68 when its drive is unknown, other numbers as the system
-// call failed. `reread` forces a fresh read.
+// Lists a directory through the process's listing cache, reusing a kept listing
+// while the directory is unchanged. Raises 419 when the directory may not be
+// read, 76 when it does not exist (or is not a directory), 68 when its drive is
+// unknown, other numbers as the system call failed. `reread` forces a fresh read.
+// May block on a drive that does not answer.
 std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPath,
                                                       bool reread = false);
 

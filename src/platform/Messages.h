@@ -1,8 +1,9 @@
 // user32's SendMessageA, as far as the program sends messages: the find-string
 // messages of list boxes and combo boxes.
 //
-// The message is answered at once, on the calling (UI) thread, by the ListBox or
-// ComboBox model that owns the window handle.
+// The message is answered at once, on the calling (UI) thread, for the ListBox or
+// ComboBox model that owns the window handle: on Windows by the system's own list
+// box that mirrors the model, elsewhere by the model itself, with the same rules.
 #pragma once
 
 #include <cstdint>

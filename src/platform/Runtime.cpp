@@ -3,12 +3,24 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/Drives.h"
 #include "platform/Form.h"
 #include "platform/HostDirectory.h"
+#include "platform/os/Os.h"
 
 namespace platform {
 
 AppObject App;
+
+std::string executableFolder() {
+  const std::string program = os::executablePath();
+  const size_t separator = program.rfind(os::kSeparator);
+  if (program.empty() || separator == std::string::npos) return "C:\\";
+  std::string folder = program.substr(0, separator);
+  // The folder of "/x" is "/", of "C:\x.exe" it is "C:\".
+  if (folder.empty() || (folder.size() == 2 && folder[1] == ':')) folder += os::kSeparator;
+  return systemDrives().hostToView(folder);
+}
 
 // --- date and time ------------------------------------------------------------------
 

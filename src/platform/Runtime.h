@@ -22,7 +22,8 @@ struct AppObject {
 };
 extern AppObject App;
 
-// The executable's folder, from /proc/self/exe, as a view path.
+// The folder of the program file, as a view path (the drive root of C: when the
+// system cannot tell).
 std::string executableFolder();
 
 // --- date and time ----------------------------------------------------------------
@@ -36,8 +37,8 @@ std::string DateText();
 std::string TimeText();
 
 // --- file handles -----------------------------------------------------------------
-// Paths are view paths. Text is written and read in Windows-1252 with CR LF line
-// ends. Failures raise numbered errors (52 bad number, 53 not found, 54 bad mode,
+// Paths are view paths. Text is written and read in the ANSI code page with CR LF
+// line ends. Failures raise numbered errors (52 bad number, 53 not found, 54 bad mode,
 // 55 already open, 61 disk full, 62 read past the end, 70/75/76 access and path).
 
 int16_t FreeFile();

@@ -1,5 +1,6 @@
 // shell32's ShellExecuteA: opens a document or web address with the desktop's
-// opener (xdg-open), detached, without waiting for it.
+// opener (shell32 itself on Windows, xdg-open on Linux), detached, without
+// waiting for it.
 #pragma once
 
 #include <functional>
@@ -18,9 +19,11 @@ inline constexpr int SW_SHOWNORMAL = 1;
 long ShellExecuteA(Hwnd hwnd, const std::string& lpOperation, const std::string& lpFile,
                    const std::string& lpParameters, const std::string& lpDirectory, int nShowCmd);
 
-// Starts a program detached (argv[0] looked up in PATH); true when it was started.
-using Launcher = std::function<bool(const std::vector<std::string>& argv)>;
-// Replaces the launcher (tests); an empty function restores the real one.
+// Takes the place of the system's opener (tests): it is given the operation, the
+// file, the parameters and the directory, as ShellExecuteA was, and answers
+// whether the opener started.
+using Launcher = std::function<bool(const std::vector<std::string>& request)>;
+// Replaces the opener; an empty function restores the system's.
 void setLauncher(Launcher launcher);
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/TextHost.h"
+#include "platform/os/Os.h"
 
 namespace platform {
 
@@ -15,13 +15,13 @@ char32_t lowerChar(char32_t cp) {
   // Latin-1 capitals (umlauts among them) without asking the system's tables.
   if (cp < 0x100) return (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) ? cp + 32 : cp;
   if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return cp;
-  return hostLowerChar(cp);
+  return os::lowerChar(cp);
 }
 
 char32_t upperChar(char32_t cp) {
   if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - 32 : cp;
   if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return cp;
-  return hostUpperChar(cp);
+  return os::upperChar(cp);
 }
 
 // Next character for comparisons: invalid bytes compare as themselves.
@@ -56,6 +56,30 @@ size_t byteOffset(std::string_view s, int32_t index) {
     if (!decodeUtf8(s, pos, cp)) ++pos;
   }
   return pos;
+}
+
+// Code points of the bytes 0x80..0x9F in Windows-1252. The five bytes that the code
+// page leaves undefined map to the C1 control of the same value, as Windows does.
+constexpr char32_t kAnsiHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The Windows-1252 byte for a code point, or '?' when it has none.
+char windows1252Byte(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kAnsiHigh[i] == cp) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+// The code page's byte for a character: the system's own code page where it has
+// one, else Windows-1252. One "?" for each character it cannot hold.
+char ansiByte(char32_t cp) {
+  if (!os::kHasAnsiCodePage) return windows1252Byte(cp);
+  if (cp < 0x80) return static_cast<char>(cp);
+  return os::ansiByte(cp).value_or('?');
 }
 
 }  // namespace
@@ -268,6 +292,45 @@ void sortListOrder(std::vector<std::string>& names) {
   sorted.reserve(n);
   for (const Entry& e : order) sorted.push_back(std::move(names[e.index]));
   names.swap(sorted);
+}
+
+void appendAnsi(std::string& out, std::string_view utf8) {
+  size_t pos = 0;
+  const size_t size = utf8.size();
+  while (pos < size) {
+    // Runs of ASCII, by far the most of every path, are copied whole.
+    size_t run = pos;
+    while (run < size && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
+    if (run > pos) {
+      out.append(utf8.data() + pos, run - pos);
+      pos = run;
+      if (pos >= size) break;
+    }
+    char32_t cp;
+    if (decodeUtf8(utf8, pos, cp)) {
+      out.push_back(ansiByte(cp));
+    } else {
+      out.push_back('?');
+      ++pos;
+    }
+  }
+}
+
+std::string fromAnsi(std::string_view ansi) {
+  if (os::kHasAnsiCodePage) return os::fromAnsiCodePage(ansi);
+  std::string out;
+  out.reserve(ansi.size());
+  for (char c : ansi) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out.push_back(c);
+    } else if (b < 0xA0) {
+      appendUtf8(out, kAnsiHigh[b - 0x80]);
+    } else {
+      appendUtf8(out, b);
+    }
+  }
+  return out;
 }
 
 std::string toAnsi(std::string_view utf8) {

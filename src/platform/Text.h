@@ -2,7 +2,8 @@
 //
 // Strings are UTF-8 inside the program. Character positions and lengths are counted
 // in characters (code points), from 1, as the program's logic counts them. Files
-// are read and written in the ANSI code page, which is Windows-1252 on every machine.
+// are read and written in the system's ANSI code page: Windows-1252 on Linux, the
+// system's own on Windows (CP_ACP, Windows-1252 on a Western system).
 #pragma once
 
 #include <cstdint>
@@ -42,14 +43,15 @@ bool listOrderLess(std::string_view a, std::string_view b);
 // Sorts `names` by listOrderLess, folding each name only once.
 void sortListOrder(std::vector<std::string>& names);
 
-// --- ANSI code page (Windows-1252) ------------------------------------------------
+// --- ANSI code page ------------------------------------------------------------------
 
-// UTF-8 to Windows-1252, one byte per character; a character that Windows-1252
-// cannot hold becomes "?". Invalid UTF-8 bytes become "?" too.
+// UTF-8 to the ANSI code page, one byte per character; a character that the code
+// page cannot hold becomes one "?" (per character, not per UTF-16 unit), and so
+// does every byte that is not UTF-8.
 std::string toAnsi(std::string_view utf8);
 // Appends toAnsi(utf8) to `out` (no temporary string on the hot path).
 void appendAnsi(std::string& out, std::string_view utf8);
-// Windows-1252 to UTF-8; every byte maps to one character.
+// The ANSI code page to UTF-8; in Windows-1252 every byte maps to one character.
 std::string fromAnsi(std::string_view ansi);
 
 // --- host names ---------------------------------------------------------------------

@@ -54,7 +54,14 @@ class FormSpurlauf : public platform::Form {
   platform::FileListBox File1;
 
  private:
+  // Walks DirPath and everything below it; true (the abandon flag) tells the
+  // caller to stop at once: the scan was cancelled, or a list could hold no more.
   bool WalkDirectory(const std::string& DirPath, const std::string& ReturnPath);
+  // What a step of the walk tells the level that called it.
+  enum class WalkResult {
+    GoOn,     // this part is done (or was passed over): go on with the next
+    Abandon,  // stop at once and return, every level up to the walk's start
+  };
   // Where a level of the walk points Dir1 when it is done: the level above (a
   // prefix of m_walkPath), another path, or nowhere (neither given).
   struct ReturnTo {
@@ -63,11 +70,11 @@ class FormSpurlauf : public platform::Form {
   };
   // One level of the walk: the directory whose path is the first `length` bytes
   // of m_walkPath.
-  bool walkLevel(size_t length, ReturnTo back);
+  WalkResult walkLevel(size_t length, ReturnTo back);
   const std::string& walkPath(size_t length);
   void returnTo(const ReturnTo& back);
-  // A subdirectory that cannot be entered is skipped; false to abandon the walk.
-  bool enterSubdirectory(const std::string& path);
+  // Points Dir1 at a subdirectory; one that cannot be entered is passed over.
+  WalkResult enterSubdirectory(const std::string& path);
   void writeFileLines();
   // Cancel and close request: the closing lines, the log closed, caption "start".
   void finishCancelledScan();

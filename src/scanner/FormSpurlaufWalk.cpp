@@ -24,7 +24,7 @@ bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& 
   m_walkPath = DirPath;
   ReturnTo back;
   if (!ReturnPath.empty()) back.other = &ReturnPath;
-  return walkLevel(DirPath.size(), back);
+  return walkLevel(DirPath.size(), back) == WalkResult::Abandon;
 }
 
 const std::string& FormSpurlauf::walkPath(size_t length) {
@@ -41,13 +41,13 @@ void FormSpurlauf::returnTo(const ReturnTo& back) {
   }
 }
 
-bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
+FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
   ++app::DirsFound;
   LabelAnzahlVerzeichnisse.setCaption(std::to_string(app::DirsFound));
   SearchFlag = true;
 
   platform::DoEvents();
-  if (!SearchFlag) return true;
+  if (!SearchFlag) return WalkResult::Abandon;
 
   try {
     // The subdirectories as they were when this level began: a directory that
@@ -63,16 +63,16 @@ bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
       const std::string& name = listing->subdirs[static_cast<size_t>(number - 1)];
       if (m_walkPath.back() != '\\') m_walkPath += '\\';
       m_walkPath += name;
-      if (!enterSubdirectory(m_walkPath)) return true;
-      bool nested = false;
+      if (enterSubdirectory(m_walkPath) == WalkResult::Abandon) return WalkResult::Abandon;
+      WalkResult nested = WalkResult::GoOn;
       if (Dir1.Path() == m_walkPath) {
         nested = walkLevel(m_walkPath.size(),
                            atHome ? ReturnTo{length, nullptr} : ReturnTo{0, &elsewhere});
       }
       --number;
-      if (nested) return true;
+      if (nested == WalkResult::Abandon) return WalkResult::Abandon;
     }
-    if (!SearchFlag) return true;
+    if (!SearchFlag) return WalkResult::Abandon;
 
     // Every level lists its own files, whatever a nested level left behind.
     const std::string& here = walkPath(length);
@@ -80,13 +80,13 @@ bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
     if (File1.Path() != here) File1.setPath(here);
     writeFileLines();
     returnTo(back);
-    return false;
+    return WalkResult::GoOn;
   } catch (const ScanLogError&) {
     throw;
   } catch (const platform::RuntimeError& e) {
     if (e.number() == platform::err::kListFull) {
       platform::MsgBox(kListFullMessage);
-      return true;
+      return WalkResult::Abandon;
     }
     if (e.number() == platform::err::kAccessDenied) reportDirectoryDenied(walkPath(length));
     // Put the lists back so the calling level goes on where it was.
@@ -95,17 +95,17 @@ bool FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
     } catch (const platform::RuntimeError&) {
       // The caller points the lists at its own directory again before going on.
     }
-    return false;
+    return WalkResult::GoOn;
   }
 }
 
-bool FormSpurlauf::enterSubdirectory(const std::string& path) {
+FormSpurlauf::WalkResult FormSpurlauf::enterSubdirectory(const std::string& path) {
   try {
     Dir1.setPath(path);
-    return true;
+    return WalkResult::GoOn;
   } catch (const platform::RuntimeError& e) {
     switch (e.number()) {
-      case platform::err::kListFull: platform::MsgBox(kListFullMessage); return false;
+      case platform::err::kListFull: platform::MsgBox(kListFullMessage); return WalkResult::Abandon;
       case platform::err::kAccessDenied:
         // Only the directory that cannot be read is skipped.
         reportDirectoryDenied(path);
@@ -116,7 +116,7 @@ bool FormSpurlauf::enterSubdirectory(const std::string& path) {
                       platform::errorDescription(e.number()) + ")");
         break;
     }
-    return true;
+    return WalkResult::GoOn;
   }
 }
 

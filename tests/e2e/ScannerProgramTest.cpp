@@ -71,7 +71,8 @@ constexpr auto kWindowTimeout = 30s;
 constexpr auto kLogAppearTimeout = 15s;
 constexpr auto kFullScanTimeout = 300s;
 constexpr auto kExitTimeout = 10s;
-constexpr auto kScanBeforeCancel = 700ms;
+// Short: a whole scan of a small machine with a warm cache takes well under a second.
+constexpr auto kScanBeforeCancel = 150ms;
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,7 @@
 
 #include "platform/ListBox.h"
 #include "platform/Text.h"
+#include "platform/os/Os.h"
 
 namespace platform {
 
@@ -35,22 +36,24 @@ intptr_t findString(const ItemList& list, intptr_t start, const char* ansiText, 
 intptr_t SendMessageA(Hwnd hwnd, uint32_t msg, intptr_t wParam, intptr_t lParam) {
   Control* control = controlFromHwnd(hwnd);
   if (control == nullptr) return 0;
-
   // Only the list models answer; a control that merely calls itself a list box
   // does not.
-  const auto* list = dynamic_cast<const ItemList*>(control);
+  auto* list = dynamic_cast<ItemList*>(control);
   if (list == nullptr) return 0;
-
+  const bool listMessage = msg == LB_FINDSTRING || msg == LB_FINDSTRINGEXACT;
+  const bool comboMessage = msg == CB_FINDSTRING || msg == CB_FINDSTRINGEXACT;
+  if (!(control->kind() == ControlKind::ListBox && listMessage) &&
+      !(control->kind() == ControlKind::ComboBox && comboMessage)) {
+    return 0;
+  }
   // lParam carries the address of the caller's text, as in user32.
   const auto* text = reinterpret_cast<const char*>(lParam);
-  if (control->kind() == ControlKind::ListBox) {
-    if (msg == LB_FINDSTRING) return findString(*list, wParam, text, Match::Prefix);
-    if (msg == LB_FINDSTRINGEXACT) return findString(*list, wParam, text, Match::Whole);
-  } else if (control->kind() == ControlKind::ComboBox) {
-    if (msg == CB_FINDSTRING) return findString(*list, wParam, text, Match::Prefix);
-    if (msg == CB_FINDSTRINGEXACT) return findString(*list, wParam, text, Match::Whole);
-  }
-  return 0;
+  if (text == nullptr) return LB_ERR;  // no text: nothing to compare, nothing read
+  // A start outside the list searches the whole list from the top.
+  if (wParam < -1 || wParam >= static_cast<intptr_t>(list->ListCount())) wParam = -1;
+  if (const auto found = os::nativeFindString(*list, msg, wParam, text)) return *found;
+  const Match match = msg == LB_FINDSTRING || msg == CB_FINDSTRING ? Match::Prefix : Match::Whole;
+  return findString(*list, wParam, text, match);
 }
 
 }  // namespace platform

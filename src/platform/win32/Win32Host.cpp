@@ -1,4 +1,4 @@
-#include "platform/win32/host/Win32Host.h"
+#include "platform/win32/Win32Host.h"
 
 #include <map>
 #include <memory>
@@ -10,8 +10,8 @@
 #include "platform/Form.h"
 #include "platform/ListBox.h"
 #include "platform/UserAction.h"
-#include "platform/win32/ListWindow.h"
-#include "platform/win32/Win32Util.h"
+#include "platform/os/windows/ListWindow.h"
+#include "platform/os/windows/Wide.h"
 
 namespace win32ui {
 

@@ -1,7 +1,6 @@
-// Helpers of the Windows host: UTF-8 and UTF-16, long paths, error numbers.
-// Internal to the platform layer; includes <windows.h>, so a source includes the
-// platform headers before this one (windows.h defines DRIVE_FIXED, LB_ERR, ...
-// as macros).
+// UTF-8 and UTF-16, long paths: what every Windows source of the layer needs.
+// Includes <windows.h>, so a source includes the platform headers before this one
+// (windows.h defines DRIVE_FIXED, LB_ERR, ... as macros).
 #pragma once
 
 #include <windows.h>
@@ -19,8 +18,5 @@ std::string narrow(std::wstring_view utf16);
 // A native path ("C:\a\b" or "\\server\share\a") in the form that lifts the length
 // limit: "\\?\C:\a\b", "\\?\UNC\server\share\a".
 std::wstring longPath(const std::string& path);
-
-// The classic error number of a failed Win32 file or directory call.
-int errorNumberFromWin32(DWORD error);
 
 }  // namespace platform::win32

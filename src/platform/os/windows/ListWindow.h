@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/ListBox.h"
-#include "platform/win32/Win32Util.h"
+#include "platform/os/windows/Wide.h"
 
 namespace platform::win32 {
 

@@ -1,4 +1,4 @@
-#include "platform/win32/ListWindow.h"
+#include "platform/os/windows/ListWindow.h"
 
 #include <map>
 #include <memory>

@@ -1,5 +1,4 @@
-#include "platform/win32/Win32Util.h"
-#include "platform/Error.h"
+#include "platform/os/windows/Wide.h"
 
 namespace platform::win32 {
 
@@ -33,34 +32,6 @@ std::wstring longPath(const std::string& path) {
     return L"\\\\?\\" + wide;
   }
   return wide;
-}
-
-int errorNumberFromWin32(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND: return err::kFileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_DIRECTORY:
-    case ERROR_FILENAME_EXCED_RANGE: return err::kPathNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT: return err::kPathFileAccess;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return err::kDiskFull;
-    case ERROR_TOO_MANY_OPEN_FILES: return err::kTooManyFiles;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return err::kListFull;
-    case ERROR_NOT_READY:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_NETNAME_DELETED:
-    case ERROR_DEV_NOT_EXIST:
-    case ERROR_UNEXP_NET_ERR: return err::kDeviceUnavailable;
-    default: return err::kDeviceIo;
-  }
 }
 
 }  // namespace platform::win32
