@@ -39,7 +39,7 @@ class MediaBase : public platform::Form {
 
   // Replaces the contents of ZielListe with the marker-directory entries of every
   // drive of app::ScanDrives, in that order, followed by the media lines of the
-  // file app::MediaListFileName (read in Windows-1252): each line that begins with
+  // file app::MediaListFileName (read in the ANSI code page): each line that begins with
   // "!media-" or "mv=" (ignoring case), exactly as read, unless an entry of the
   // list already begins with it (ignoring case). With no scan drives the file is
   // still read.

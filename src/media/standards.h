@@ -22,7 +22,7 @@ std::string ParentPath(const std::string& path);
 // index `start` (-1: from the first entry) and wrapping around to the top.
 // Returns the zero-based index found or -1; 0 at once, without sending anything,
 // for a control of any other kind.
-// The text goes out in Windows-1252: a character that the code page cannot hold is
+// The text goes out in the ANSI code page: a character that it cannot hold is
 // sent as "?" and matches only a "?", and the text ends at an embedded NUL.
 int32_t FindListEntry(const platform::Control& control, const std::string& text, int32_t start,
                       bool exact);

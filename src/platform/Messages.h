@@ -16,7 +16,7 @@ namespace platform {
 // begins; -1 (or any index outside the list) searches from the first entry. A
 // search that reaches the end goes on from the top and stops after one full round,
 // so the entry at wParam itself is looked at last. lParam: the address of a
-// NUL-terminated Windows-1252 text. Case is ignored (all of Unicode, as LCase).
+// NUL-terminated text in the ANSI code page. Case is ignored (all of Unicode, as LCase).
 // The plain messages match an entry that begins with the text (an empty text
 // matches every entry), the EXACT ones an entry equal to it.
 // Result: the zero-based index of the matching entry, or LB_ERR / CB_ERR.
