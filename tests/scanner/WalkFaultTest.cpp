@@ -1,0 +1,117 @@
+// Faults of the walk: a list that cannot grow while a subdirectory is entered,
+// work done after a cancel, and a directory that changes while its
+// subdirectories are walked.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/Error.h"
+#include "scanner/ScanFixture.h"
+#include "scanner/ScanLog.h"
+
+namespace scantest {
+namespace {
+
+using ::testing::ElementsAre;
+
+// Stands in for a directory list that cannot take the entries of `path`: fails
+// the first time the list is pointed there.
+class ListFullAt : public platform::ControlView {
+ public:
+  ListFullAt(const platform::DirListBox& list, std::string path)
+      : m_list(list), m_path(std::move(path)) {}
+  void modelChanged(const platform::Control&, platform::Property what) override {
+    if (what == platform::Property::Path && !m_failed && m_list.Path() == m_path) {
+      m_failed = true;
+      platform::raiseError(platform::err::kListFull);
+    }
+  }
+
+ private:
+  const platform::DirListBox& m_list;
+  std::string m_path;
+  bool m_failed = false;
+};
+
+TEST_F(ScanTest, ListFullWhileEnteringASubdirectoryGivesOneMessageAndGoesOnWithTheNextDrive) {
+  useDrives({'C', 'D'});
+  app::ScanDrives = {"C:\\", "D:\\"};
+  c.file("A/a.txt");
+  c.file("B/b.txt");
+  c.file("c.txt");
+  d.file("d.txt");
+  auto& form = start();
+  ListFullAt view(form.Dir1, "C:\\B");  // the first subdirectory the walk enters
+  form.Dir1.attachView(&view);
+  form.CommandStartCancel.click();
+  form.Dir1.attachView(nullptr);
+  EXPECT_THAT(host.messages, ElementsAre("You've filled the list box. Abandoning search..."));
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "D:\\d.txt"));
+  EXPECT_THAT(statusLines(),
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C, D",
+                          "Festplatte C:\\ wird gescannt...", "Festplatte D:\\ wird gescannt...",
+                          "SCAN-ENDE: 12-06-2026 14:05:09"));
+  EXPECT_EQ(app::DirsFound, 2);
+  EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+}
+
+TEST_F(ScanTest, NothingOfTheWalkRunsAfterTheCancelsYield) {
+  makeExampleTree();
+  // Directories are entered as C:\, C:\B, C:\B\B1, C:\A; C:\A and C:\B\B1 hold a
+  // file each, which the walk lists right after their yield.
+  for (int yield = 1; yield <= 4; ++yield) {
+    SCOPED_TRACE("cancel at yield " + std::to_string(yield));
+    scanner::destroyMainWindow();
+    platform::resetProgramEnded();
+    auto& form = start();
+    struct State {
+      int yields, dirs, files;
+      std::string dirCaption, fileCaption, log;
+    } atCancel{};
+    const auto now = [&] {
+      return State{host.yields,
+                   app::DirsFound,
+                   app::FilesFound,
+                   form.LabelAnzahlVerzeichnisse.Caption(),
+                   form.LabelAnzahldateien.Caption(),
+                   testsupport::readFile(logPath())};
+    };
+    host.atYield(host.yields + yield, [&] {
+      form.CommandStartCancel.click();
+      atCancel = now();
+    });
+    form.CommandStartCancel.click();
+    const State after = now();
+    EXPECT_EQ(after.yields, atCancel.yields);
+    EXPECT_EQ(after.dirs, yield);
+    EXPECT_EQ(after.dirs, atCancel.dirs);
+    EXPECT_EQ(after.files, atCancel.files);
+    EXPECT_EQ(after.dirCaption, std::to_string(yield));
+    EXPECT_EQ(after.fileCaption, atCancel.fileCaption);
+    EXPECT_EQ(after.log, atCancel.log);
+    EXPECT_EQ(logLines().back(), std::string(scanner::kCancelLine));
+  }
+}
+
+TEST_F(ScanTest, DirectoryChangedWhileItsSubdirectoriesAreWalkedListsItsFilesAsTheyAreNow) {
+  makeExampleTree();
+  // An old time, so the change below gives C:\ another one for sure.
+  std::filesystem::last_write_time(
+      c.path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+  // While C:\B is walked: a file comes and one goes, and a subdirectory comes
+  // that sorts first (walked, it would shift which one comes next). The change
+  // is then older than the millisecond for which a checked listing is trusted.
+  host.atYield(2, [this] {
+    c.file("neu.txt");
+    std::filesystem::remove(c.path() / "r.txt");
+    c.file("0/null.txt");
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\B\\B1\\x.txt", "C:\\B\\b.txt", "C:\\A\\a.txt",
+                                      "C:\\neu.txt"));
+  EXPECT_EQ(app::DirsFound, 4);
+}
+
+}  // namespace
+}  // namespace scantest
