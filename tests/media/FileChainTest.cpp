@@ -75,42 +75,4 @@ TEST_F(FileChainTest, PlaylistListsShowTextFilesAndFileCdsEveryFile) {
   form->FileCDS.setPath("D:\\");
   EXPECT_EQ(form->FileCDS.ListCount(), 9);
 }
-
-struct PatternRow {
-  const char* name;
-  const char* patterns;
-  bool matches;
-};
-
-TEST(FilePatternTest, SeveralPatternsSeparatedBySemicolonsIgnoringCase) {
-  const PatternRow rows[] = {
-      {"film.avi", "*.avi;*.mpg;*.dat;*.dib", true},
-      {"FILM.AVI", "*.avi;*.mpg;*.dat;*.dib", true},
-      {"clip.Mpg", "*.avi;*.mpg;*.dat;*.dib", true},
-      {"bild.DIB", "*.avi;*.mpg;*.dat;*.dib", true},
-      {"x.dat", "*.avi;*.mpg;*.dat;*.dib", true},
-      {".dat", "*.avi;*.mpg;*.dat;*.dib", true},
-      {"film.avi.txt", "*.avi;*.mpg;*.dat;*.dib", false},
-      {"film.avix", "*.avi;*.mpg;*.dat;*.dib", false},
-      {"filmavi", "*.avi;*.mpg;*.dat;*.dib", false},
-      {"avi", "*.avi;*.mpg;*.dat;*.dib", false},
-      {"liste.txt", "*.txt", true},
-      {"LISTE.TXT", "*.txt", true},
-      {"liste.txt.bak", "*.txt", false},
-      {"\xC3\x84RZTE.TXT", "\xC3\xA4*.txt", true},  // umlauts ignore case too
-      {"a.avi", "*.mpg; *.avi ", true},             // blanks around a pattern
-      {"a.avi", "*.mpg;;*.avi;", true},             // empty patterns in between
-      {"a.avi", "", false},
-      {"a.b", "?.?", true},
-      {"ab.b", "?.?", false},
-      {"ohne", "*.*", true},  // "*.*" matches a name without a dot too
-      {"ohne", "*.avi;*.*", true},
-      {"x.avi", "x*", true},
-  };
-  for (const PatternRow& row : rows) {
-    EXPECT_EQ(platform::matchesPattern(row.name, row.patterns), row.matches)
-        << row.name << " / " << row.patterns;
-  }
-}
-
 }  // namespace

@@ -1,9 +1,8 @@
-// File handles, the date and time texts, and the list box model.
+// File handles, and the date and time texts.
 #include <gtest/gtest.h>
 
 #include "platform/Drives.h"
 #include "platform/Error.h"
-#include "platform/ListBox.h"
 #include "platform/Runtime.h"
 #include "support/TestSupport.h"
 
@@ -91,26 +90,6 @@ TEST(DateTime, FixedFormsWhateverTheLocale) {
   EXPECT_EQ(DateText(), "12-31-2026");
   EXPECT_EQ(TimeText(), "23:59:59");
   setClock({});
-}
-
-TEST(ListBoxModel, SortedListsIgnoreCaseAndNewIndexFollowsTheInsert) {
-  ListBox sorted("s", {0, 0, 1500, 1500}, 0, true);
-  sorted.AddItem("beta");
-  sorted.AddItem("Alpha");
-  sorted.AddItem("gamma");
-  sorted.AddItem("ÄRGER");
-  EXPECT_EQ(sorted.List(0), "Alpha");
-  EXPECT_EQ(sorted.List(1), "beta");
-  EXPECT_EQ(sorted.NewIndex(), 3);  // Ä sorts after the ASCII letters here
-  ListBox plain("p", {0, 0, 1500, 1500}, 0, false);
-  plain.AddItem("z");
-  plain.AddItem("a");
-  EXPECT_EQ(plain.List(0), "z");
-  EXPECT_EQ(plain.NewIndex(), 1);
-  EXPECT_EQ(plain.List(5), "");
-  plain.Clear();
-  EXPECT_EQ(plain.ListCount(), 0);
-  EXPECT_EQ(plain.NewIndex(), -1);
 }
 
 }  // namespace
