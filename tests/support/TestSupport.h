@@ -76,4 +76,11 @@ platform::Clock fixedClock(int year, int month, int day, int hour, int minute, i
 int runUnprivileged(const std::vector<std::filesystem::path>& trees,
                     const std::function<int()>& work);
 
+// Runs `work` in a child process with a mount namespace of its own whose mounts
+// propagate nowhere, so that whatever it mounts goes with the child. Returns the
+// child's exit code, kNoPrivateMounts when the machine refuses such a namespace,
+// -1 when the child did not exit normally.
+inline constexpr int kNoPrivateMounts = 77;
+int runWithPrivateMounts(const std::function<int()>& work);
+
 }  // namespace testsupport

@@ -1,6 +1,8 @@
 // The parts of the test support that use POSIX calls: temporary folders and the
-// child process without privileges.
+// child processes without privileges or with mounts of their own.
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,6 +58,43 @@ void handOver(const fs::path& tree, uid_t uid, gid_t gid) {
 
 }  // namespace
 
+namespace {
+
+int waitFor(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+[[noreturn]] void runAndExit(const std::function<int()>& work) {
+  int rc = 121;
+  try {
+    rc = work();
+  } catch (...) {
+    rc = 122;
+  }
+  std::fflush(nullptr);
+  _exit(rc);
+}
+
+}  // namespace
+
+int runWithPrivateMounts(const std::function<int()>& work) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+      _exit(kNoPrivateMounts);
+    }
+    runAndExit(work);
+  }
+  return waitFor(pid);
+}
+
 int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int()>& work) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
@@ -68,20 +107,9 @@ int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int(
       if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0)
         _exit(120);
     }
-    int rc = 121;
-    try {
-      rc = work();
-    } catch (...) {
-      rc = 122;
-    }
-    std::fflush(nullptr);
-    _exit(rc);
+    runAndExit(work);
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return waitFor(pid);
 }
 
 }  // namespace testsupport
