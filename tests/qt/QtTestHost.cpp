@@ -53,16 +53,20 @@ void click(QWidget& widget, QPoint at) {
 }
 
 void whenModalShows(const std::function<void(QWidget&)>& action, int timeoutMs) {
-  auto timer = std::make_shared<QTimer>();
-  auto waited = std::make_shared<QElapsedTimer>();
-  waited->start();
+  // The application owns the timer until it deletes itself: once it has acted or
+  // waited long enough.
+  auto* timer = new QTimer(QApplication::instance());
+  QElapsedTimer waited;
+  waited.start();
   timer->setInterval(10);
-  QObject::connect(timer.get(), &QTimer::timeout, [timer, waited, action, timeoutMs] {
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action, timeoutMs] {
     if (QWidget* modal = QApplication::activeModalWidget()) {
       timer->stop();
+      timer->deleteLater();
       action(*modal);
-    } else if (waited->elapsed() > timeoutMs) {
+    } else if (waited.elapsed() > timeoutMs) {
       timer->stop();
+      timer->deleteLater();
     }
   });
   timer->start();
