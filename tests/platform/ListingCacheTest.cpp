@@ -20,9 +20,10 @@ struct Seen {
   bool operator==(const Seen&) const = default;
 };
 
-// Lists as the walk does: a directory, then for each subdirectory from the last to
-// the first the directory again and the subdirectory's own walk, then the
-// directory once more for its files. Every listing is checked against `expected`.
+// Lists as the walk does within one epoch: a directory, then for each
+// subdirectory from the last to the first the directory again and the
+// subdirectory's own walk, then the directory once more for its files. Every
+// listing is checked against `expected`.
 void walk(platform::ListingCache& cache, const platform::DriveTable& drives,
           const std::string& view, const fs::path& host,
           const std::map<std::string, Seen>& expected, int& listings) {
@@ -48,7 +49,8 @@ void walk(platform::ListingCache& cache, const platform::DriveTable& drives,
 }
 
 TEST(ListingCacheTest, AWalkDeeperThanTheDescriptorBudgetSeesEveryFolderItself) {
-  // d0\d1\...\d7, each level with a folder s<k> beside the next and a file of its own.
+  // d0\d1\...\d7, each level with a file of its own and a folder a<k> beside the
+  // next level, entered after the walk has come back out of the deep ones.
   testsupport::TempDir root;
   std::map<std::string, Seen> expected;
   expected["C:\\"] = {{"d0"}, {}};
@@ -56,13 +58,13 @@ TEST(ListingCacheTest, AWalkDeeperThanTheDescriptorBudgetSeesEveryFolderItself) 
   std::string rel;
   for (int k = 0; k < 8; ++k) {
     const std::string d = "d" + std::to_string(k);
-    const std::string s = "s" + std::to_string(k);
+    const std::string s = "a" + std::to_string(k);
     view += (k ? "\\" : "") + d;
     rel += d + "/";
     root.file(rel + std::to_string(k) + ".txt");
     root.file(rel + s + "/" + s + ".txt");
     expected[view + "\\" + s] = {{}, {s + ".txt"}};
-    expected[view] = {k < 7 ? Entries{"d" + std::to_string(k + 1), s} : Entries{s},
+    expected[view] = {k < 7 ? Entries{s, "d" + std::to_string(k + 1)} : Entries{s},
                       {std::to_string(k) + ".txt"}};
   }
   const auto drives = platform::DriveTable::fromDrives(
