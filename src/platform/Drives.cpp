@@ -134,6 +134,10 @@ bool DriveTable::isMountPoint(std::string_view hostPath) const {
   return m_mountPoints.find(hostPath) != m_mountPoints.end();
 }
 
+bool DriveTable::walksInto(std::string_view hostPath) const {
+  return !m_walkedInto.empty() && m_walkedInto.find(hostPath) != m_walkedInto.end();
+}
+
 std::string DriveTable::hostToView(std::string_view hostPath) const {
   return posixPaths() ? posixHostToView(hostPath) : windowsHostToView(hostPath);
 }

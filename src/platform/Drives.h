@@ -1,14 +1,17 @@
 // Drive letters and the paths below them.
 //
 // A DriveTable is a snapshot: the lettered drives of the machine, their drive
-// types as GetDriveTypeA reports them, and every other mount point the walk must
-// not cross into. It maps paths between the host and the view: on Linux from
-// "/home/anna/Bild.jpg" to "C:\home\anna\Bild.jpg" (C: is the root file system
-// "/", the other drives follow as D:, E:, ... in the order of their mount points,
-// at most Z:); on Windows a view path is the host path, its letters the system's.
+// types as GetDriveTypeA reports them, the folders the walk must not cross into
+// and the mounts without a letter that it walks as part of the drive holding
+// them. It maps paths between the host and the view: on Linux from
+// "/home/anna/Bild.jpg" to "C:\home\anna\Bild.jpg" (C: is the mount that holds
+// "/"; the drives a scan covers follow as D:, E:, ... in the order of their mount
+// points, then removable and CD-ROM drives, at most Z:); on Windows a view path is
+// the host path, its letters the system's.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +42,19 @@ struct Drive {
   std::string source;  // "/dev/sda1", "server:/export", ...
 };
 
+// What drive discovery asks the machine about the mount points of a table (tests
+// answer for a sample machine's table). `isFolder`: whether a mount point is a
+// folder (a mounted file is no drive root). `identity`: the device and inode of
+// the folder at a path, 0 on success; where it cannot be asked, two mounts of a
+// local file system that the table shows as the same folder count as the same,
+// two of a network share (NFSv3 shows every export of one server file system as
+// "/") do not.
+struct MountProbe {
+  std::function<bool(const std::string& hostPath)> isFolder;
+  std::function<int(const std::string& hostPath, uint64_t& device, uint64_t& inode)> identity;
+  static MountProbe machine();
+};
+
 class DriveTable {
  public:
   DriveTable() = default;
@@ -47,8 +63,10 @@ class DriveTable {
   // letters; `sysDir` is the sysfs root ("/sys"), consulted for removable block
   // devices. The table as /proc/self/mountinfo text, as parsed rows, or as the path
   // of a file holding it; a file that cannot be read gives a table without drives.
-  static DriveTable fromMountTable(std::string_view text, const std::string& sysDir);
-  static DriveTable fromMounts(const std::vector<os::MountRow>& mounts, const std::string& sysDir);
+  static DriveTable fromMountTable(std::string_view text, const std::string& sysDir,
+                                   const MountProbe& probe = MountProbe::machine());
+  static DriveTable fromMounts(const std::vector<os::MountRow>& mounts, const std::string& sysDir,
+                               const MountProbe& probe = MountProbe::machine());
   static DriveTable fromMountInfo(const std::string& mountInfoPath,
                                   const std::string& sysDir = "/sys");
   // The machine's drives as the system reports them now (its mount table, or its
@@ -62,8 +80,13 @@ class DriveTable {
   const std::vector<Drive>& drives() const { return m_drives; }
   const Drive* byLetter(char letter) const;  // upper or lower case; nullptr if none
 
-  // True when something is mounted on `hostPath` (lettered or not), "/" excepted.
+  // True when the walk must not enter `hostPath`: another drive or a mount that no
+  // scan covers is mounted there, or the folder shows what another drive lists
+  // already. "/" never.
   bool isMountPoint(std::string_view hostPath) const;
+  // True when a mount without a letter (a drive a scan covers, beyond Z:) is
+  // mounted on `hostPath`: the walk of the drive holding it goes on into it.
+  bool walksInto(std::string_view hostPath) const;
 
   // "/home/anna" -> "C:\home\anna"; a drive root gives "D:\". Names are mapped with
   // hostNameToView. A path below no lettered drive falls under C: ("/" is C:).
@@ -87,6 +110,7 @@ class DriveTable {
   };
   std::vector<Drive> m_drives;
   std::unordered_set<std::string, PathHash, std::equal_to<>> m_mountPoints;
+  std::unordered_set<std::string, PathHash, std::equal_to<>> m_walkedInto;
 };
 
 // The process-wide snapshot that the kernel32 calls and the list controls use.

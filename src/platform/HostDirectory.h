@@ -25,6 +25,7 @@ struct DirectoryListing {
   uint64_t inode = 0;
   int64_t mtimeNs = 0;
   int64_t ctimeNs = 0;
+  uint64_t mountId = 0;  // 0 where the system gives none
   // The epoch in which it was last checked against the disk.
   uint64_t checkedEpoch = 0;
 };

@@ -35,6 +35,21 @@ bool fillsReads(std::string_view fsType) {
          fsType == "btrfs" || fsType == "tmpfs";
 }
 
+// Whether a subdirectory lies on another mount than its parent that the drive's
+// walk must not enter. Told by the mount id, so that a btrfs subvolume (a device
+// of its own, the same mount) is an ordinary folder; a mount that the table walks
+// as part of its drive (no letter left for it) is entered. Without mount ids the
+// device tells, except on btrfs, whose subvolumes have devices of their own.
+bool crossesMount(const DirectoryListing& child, const DirectoryListing& parent,
+                  const std::string& viewPath, const std::string& host, const DriveTable& drives) {
+  if (child.mountId != 0 && parent.mountId != 0) {
+    return child.mountId != parent.mountId && !drives.walksInto(host);
+  }
+  if (child.device == parent.device || drives.walksInto(host)) return false;
+  const Drive* drive = drives.byLetter(viewPath[0]);
+  return !drive || drive->fsType != "btrfs";
+}
+
 }  // namespace
 
 ListingCache::ListingCache(size_t descriptorBudget) : m_budget(descriptorBudget) {}
@@ -93,6 +108,7 @@ std::shared_ptr<DirectoryListing> ListingCache::read(os::Directory& dir,
   listing->inode = id.inode;
   listing->mtimeNs = id.modifiedNs;
   listing->ctimeNs = id.changedNs;
+  listing->mountId = id.mountId;
   listing->checkedEpoch = m_epoch;
 
   m_entries.clear();
@@ -186,9 +202,9 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(const std::string& vi
     raiseError(err::kListFull, viewPath);
   }
   // Something mounted here since the mount table was read: not part of this drive.
-  // (A drive's root is on a device of its own, of course.)
+  // (A drive's root is on a mount of its own, of course.)
   const bool driveRoot = viewPath.size() == 3;
-  if (directChild && !driveRoot && fresh->device != parent->listing->device) {
+  if (directChild && !driveRoot && crossesMount(*fresh, *parent->listing, viewPath, host, drives)) {
     raiseError(err::kPathNotFound, viewPath);
   }
   if (found) {

@@ -34,8 +34,9 @@ std::string unescapeOctal(const std::string& s) {
 
 class Walker {
  public:
-  Walker(Listing& listing, dev_t device, const std::set<std::string>& mounts)
-      : m_listing(listing), m_device(device), m_mounts(mounts) {}
+  // `mountId`: the mount of the starting folder, 0 where the kernel gives none.
+  Walker(Listing& listing, dev_t device, uint64_t mountId, const std::set<std::string>& mounts)
+      : m_listing(listing), m_device(device), m_mountId(mountId), m_mounts(mounts) {}
 
   // `fd` is an open descriptor of the folder; it is closed here.
   void walk(int fd, const std::string& hostPath, const std::string& viewPath) {
@@ -58,7 +59,7 @@ class Walker {
       }
       const std::string childHost = hostPath + "/" + name;
       if (S_ISDIR(st.st_mode)) {
-        if (st.st_dev == m_device && !m_mounts.contains(childHost)) {
+        if (sameMount(::dirfd(dir), name, st) && !m_mounts.contains(childHost)) {
           subdirs.emplace_back(name, childHost);
         }
       } else {
@@ -81,8 +82,21 @@ class Walker {
   }
 
  private:
+  // A btrfs subvolume has a device of its own but belongs to its folder's mount:
+  // the mount id tells, where the kernel gives one.
+  bool sameMount(int dirFd, const std::string& name, const struct stat& st) const {
+    struct statx sx {};
+    if (m_mountId != 0 &&
+        ::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &sx) == 0 &&
+        (sx.stx_mask & STATX_MNT_ID)) {
+      return sx.stx_mnt_id == m_mountId;
+    }
+    return st.st_dev == m_device;
+  }
+
   Listing& m_listing;
   dev_t m_device;
+  uint64_t m_mountId;
   const std::set<std::string>& m_mounts;
 };
 
@@ -112,7 +126,12 @@ Listing listFilesAsLogLines(const std::string& hostFolder, const std::string& vi
   struct stat st {};
   ::fstat(fd, &st);
   const std::set<std::string> mounts = mountPoints();
-  Walker(listing, st.st_dev, mounts).walk(fd, hostFolder, viewFolder);
+  struct statx sx {};
+  const uint64_t mountId =
+      ::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID)
+          ? sx.stx_mnt_id
+          : 0;
+  Walker(listing, st.st_dev, mountId, mounts).walk(fd, hostFolder, viewFolder);
   std::sort(listing.lines.begin(), listing.lines.end());
   return listing;
 }

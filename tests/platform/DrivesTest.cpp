@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/MountTable.h"
 #include "support/TestSupport.h"
 
 using namespace platform;
@@ -52,11 +54,21 @@ std::vector<std::string> describe(const DriveTable& table) {
 
 using Lines = std::vector<std::string>;
 
+// The machine as a sample table describes it: every mount point is a folder
+// unless named in `files`, and no folder can be asked for its identity.
+MountProbe sampleMachine(std::vector<std::string> files = {}) {
+  MountProbe probe;
+  probe.isFolder = [files = std::move(files)](const std::string& path) {
+    return std::find(files.begin(), files.end(), path) == files.end();
+  };
+  probe.identity = [](const std::string&, uint64_t&, uint64_t&) { return 1; };
+  return probe;
+}
+
 class DriveTableTest : public ::testing::Test {
  protected:
   DriveTable load(const std::string& rows) {
-    const fs::path file = m_temp.file("mountinfo", rows);
-    return DriveTable::fromMountInfo(file.string(), sysDir());
+    return DriveTable::fromMountTable(rows, sysDir(), sampleMachine());
   }
   std::string sysDir() const { return (m_temp.path() / "sys").string(); }
 
@@ -99,10 +111,10 @@ TEST_F(DriveClassification, FileSystemTypes) {
     std::optional<DriveType> expected;  // nullopt: no drive
   };
   const std::vector<Case> cases = {
-      // RAM disks, a zram device whatever its file system
-      {"tmpfs", "tmpfs", DRIVE_RAMDISK},
-      {"ramfs", "ramfs", DRIVE_RAMDISK},
-      {"ext4", "/dev/zram1", DRIVE_RAMDISK},
+      // RAM disks, a zram device whatever its file system: no user's drive
+      {"tmpfs", "tmpfs", std::nullopt},
+      {"ramfs", "ramfs", std::nullopt},
+      {"ext4", "/dev/zram1", std::nullopt},
       {"ext4", "/dev/zramdisk", DRIVE_FIXED},
       // optical media and read-only images
       {"iso9660", "/dev/sr0", DRIVE_CDROM},
@@ -138,8 +150,15 @@ TEST_F(DriveClassification, FileSystemTypes) {
       {"mqueue", "mqueue", std::nullopt},
       {"overlay", "overlay", std::nullopt},  // container layers below "/"
       {"autofs", "systemd-1", std::nullopt},
+      // views of files that other drives hold: union views, desktop bridges,
+      // snapshots, AppImages
       {"fuse.portal", "portal", std::nullopt},
       {"fuse.gvfsd-fuse", "gvfsd-fuse", std::nullopt},
+      {"fuse.kio-fuse", "kio-fuse", std::nullopt},
+      {"fuse.mergerfs", "disk1:disk2", std::nullopt},
+      {"aufs", "none", std::nullopt},
+      {"zfs", "tank/home@daily-2024-05-01", std::nullopt},
+      {"fuse.Obsidian-1.5.3.AppImage", "Obsidian-1.5.3.AppImage", std::nullopt},
       // everything else is fixed
       {"ext4", "/dev/sda2", DRIVE_FIXED},
       {"xfs", "/dev/sda3", DRIVE_FIXED},
@@ -150,6 +169,7 @@ TEST_F(DriveClassification, FileSystemTypes) {
       {"exfat", "/dev/sda8", DRIVE_FIXED},
       {"vfat", "/dev/sda9", DRIVE_FIXED},
       {"zfs", "tank/home", DRIVE_FIXED},
+      {"fuse.gocryptfs", "/home/anna/.cipher", DRIVE_FIXED},  // the only plain view of them
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.type + " " + c.source);
@@ -193,15 +213,16 @@ TEST_F(DriveClassification, RemovableDisksAndTheirPartitionsFromSysfs) {
            row(34, 20, "0:45", "/", "/media/btrfs", "btrfs", "/dev/sdb1") +
            row(35, 20, "259:1", "/", "/mnt/nvme", "ext4", "/dev/nvme0n1p1") +
            row(36, 20, "254:3", "/", "/mnt/crypt", "ext4", "/dev/mapper/crypt"));
+  // The disks a scan covers first, then removable and CD-ROM drives.
   EXPECT_EQ(describe(table), (Lines{
                                  "C: / 3",
-                                 "D: /media/btrfs 2",  // anonymous device, found by its source
-                                 "E: /media/cd 5",     // a disc in a removable drive is a CD-ROM
-                                 "F: /media/stick 2",  // partition of a removable disk
-                                 "G: /media/whole 2",
-                                 "H: /mnt/crypt 3",  // not in sysfs
-                                 "I: /mnt/data 3",   // partition of a fixed disk
-                                 "J: /mnt/nvme 3",
+                                 "D: /mnt/crypt 3",  // not in sysfs
+                                 "E: /mnt/data 3",   // partition of a fixed disk
+                                 "F: /mnt/nvme 3",
+                                 "G: /media/btrfs 2",  // anonymous device, found by its source
+                                 "H: /media/cd 5",     // a disc in a removable drive is a CD-ROM
+                                 "I: /media/stick 2",  // partition of a removable disk
+                                 "J: /media/whole 2",
                              }));
 }
 
@@ -210,19 +231,19 @@ TEST_F(DriveClassification, RemovableDisksAndTheirPartitionsFromSysfs) {
 using DriveTableRead = DriveTableTest;
 
 TEST_F(DriveTableRead, EscapedMountPointsAndOptionalFields) {
-  const DriveTable table =
-      load(kExt4Root + row(30, 20, "0:31", "/", "/mnt/my\\040disk", "tmpfs", "tmpfs", "") +
-           row(31, 20, "0:32", "/", "/mnt/back\\134slash", "tmpfs", "tmpfs", "master:3 shared:4") +
-           row(32, 20, "0:33", "/", "/mnt/line\\012break", "tmpfs", "tmpfs", "propagate_from:2") +
-           row(33, 20, "0:34", "/", "/mnt/a\\040-\\040b", "ext4", "/dev/sdc1") +
-           row(34, 20, "0:35", "/", "/mnt/tab\\011stop", "tmpfs", "my\\040source"));
+  const DriveTable table = load(
+      kExt4Root + row(30, 20, "0:31", "/", "/mnt/my\\040disk", "xfs", "/dev/sdb1", "") +
+      row(31, 20, "0:32", "/", "/mnt/back\\134slash", "xfs", "/dev/sdb2", "master:3 shared:4") +
+      row(32, 20, "0:33", "/", "/mnt/line\\012break", "xfs", "/dev/sdb3", "propagate_from:2") +
+      row(33, 20, "0:34", "/", "/mnt/a\\040-\\040b", "ext4", "/dev/sdc1") +
+      row(34, 20, "0:35", "/", "/mnt/tab\\011stop", "nfs", "my\\040source"));
   EXPECT_EQ(describe(table), (Lines{
                                  "C: / 3",
                                  "D: /mnt/a - b 3",
-                                 "E: /mnt/back\\slash 6",
-                                 "F: /mnt/line\nbreak 6",
-                                 "G: /mnt/my disk 6",
-                                 "H: /mnt/tab\tstop 6",
+                                 "E: /mnt/back\\slash 3",
+                                 "F: /mnt/line\nbreak 3",
+                                 "G: /mnt/my disk 3",
+                                 "H: /mnt/tab\tstop 4",
                              }));
   EXPECT_EQ(table.byLetter('D')->fsType, "ext4");
   EXPECT_EQ(table.byLetter('H')->source, "my source");
@@ -253,24 +274,48 @@ TEST_F(DriveTableRead, LettersFollowMountPointOrderAndEveryMountIsAMountPoint) {
   }
 }
 
-TEST_F(DriveTableRead, TableWithoutRootStillKeepsCForRoot) {
-  const DriveTable table = load(row(30, 1, "0:50", "/", "/mnt/data", "ext4", "/dev/sdb1"));
-  EXPECT_EQ(describe(table), (Lines{"D: /mnt/data 3"}));
+TEST_F(DriveTableRead, ChrootWithoutRootRowStillHasC) {
+  // A plain chroot: the mount holding its "/" lies outside it and is not shown.
+  const DriveTable table = load(row(30, 1, "0:50", "/", "/mnt/data", "ext4", "/dev/sdb1") +
+                                row(31, 1, "0:20", "/", "/proc", "proc", "proc"));
+  EXPECT_EQ(describe(table), (Lines{"C: / 3", "D: /mnt/data 3"}));
   EXPECT_EQ(table.hostToView("/etc"), "C:\\etc");
+  EXPECT_TRUE(table.isMountPoint("/mnt/data"));
+  EXPECT_TRUE(table.isMountPoint("/proc"));
 }
 
-TEST_F(DriveTableRead, LettersEndAtZ) {
+TEST_F(DriveTableRead, DisksBeyondZAreWalkedAsPartOfTheirDrive) {
+  // 30 disks below /mnt, 3 sticks, a disk below a RAM disk, a share at the end.
   std::string rows = kExt4Root;
   for (int i = 0; i < 30; ++i) {
     const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-    rows += row(30 + i, 20, "0:" + std::to_string(100 + i), "/", "/mnt/m" + n, "tmpfs", "tmpfs");
+    rows += row(30 + i, 20, "8:" + std::to_string(16 * (i + 1)), "/", "/mnt/m" + n, "ext4",
+                "/dev/disk" + n);
   }
+  m_temp.file("sys/dev/block/65:1/removable", "1\n");
+  rows += row(70, 20, "65:1", "/", "/media/stick", "vfat", "/dev/sdz1");
+  rows += row(71, 20, "0:90", "/", "/scratch", "tmpfs", "tmpfs");
+  rows += row(72, 71, "8:241", "/", "/scratch/disk", "ext4", "/dev/sdp1");
+  rows += row(73, 20, "0:91", "/", "/zz/share", "nfs4", "server:/share");
   const DriveTable table = load(rows);
   ASSERT_EQ(table.drives().size(), 24u);
-  EXPECT_EQ(table.drives().back().letter, 'Z');
-  EXPECT_EQ(table.drives().back().mountPoint, "/mnt/m22");
-  EXPECT_TRUE(table.isMountPoint("/mnt/m29"));
+  // Letters go to the drives a scan covers first; the stick gets none, nor does
+  // the RAM disk. The disk below the RAM disk, which no other drive's walk
+  // reaches, gets one before those that C: walks into.
+  const Lines drives = describe(table);
+  EXPECT_EQ(drives[1], "D: /mnt/m00 3");
+  EXPECT_EQ(drives[22], "Y: /mnt/m21 3");
+  EXPECT_EQ(drives[23], "Z: /scratch/disk 3");
+  for (const char* point : {"/mnt/m22", "/mnt/m29", "/zz/share"}) {
+    EXPECT_FALSE(table.isMountPoint(point)) << point;
+    EXPECT_TRUE(table.walksInto(point)) << point;
+  }
   EXPECT_EQ(table.hostToView("/mnt/m29/f"), "C:\\mnt\\m29\\f");
+  // What no scan covers, and the lettered drives, stay out of the walk.
+  for (const char* point : {"/mnt/m21", "/media/stick", "/scratch", "/scratch/disk"}) {
+    EXPECT_TRUE(table.isMountPoint(point)) << point;
+    EXPECT_FALSE(table.walksInto(point)) << point;
+  }
 }
 
 TEST_F(DriveTableRead, CoveredMountsGetNoLetter) {
@@ -280,6 +325,8 @@ TEST_F(DriveTableRead, CoveredMountsGetNoLetter) {
       // stacked on the same point: the one on top counts
       row(30, 20, "8:17", "/", "/mnt/x", "ext4", "/dev/sdb1") +
       row(31, 30, "0:40", "/", "/mnt/x", "tmpfs", "tmpfs") +
+      row(32, 20, "0:43", "/", "/mnt/w", "tmpfs", "tmpfs") +
+      row(33, 32, "8:18", "/", "/mnt/w", "ext4", "/dev/sdb2") +
       // the same point, both on the root file system: the later one is on top
       row(40, 20, "8:33", "/", "/mnt/y", "ext4", "/dev/sdc1") +
       row(41, 20, "0:41", "/", "/mnt/y", "nfs", "server:/y") +
@@ -287,9 +334,10 @@ TEST_F(DriveTableRead, CoveredMountsGetNoLetter) {
       row(50, 20, "8:65", "/", "/mnt/z/inner", "ext4", "/dev/sde1") +
       row(51, 20, "0:42", "/", "/mnt/z", "tmpfs", "tmpfs") +
       row(61, 20, "8:50", "/", "/srv/a", "ext4", "/dev/sdh2"));
-  EXPECT_EQ(describe(table), (Lines{"C: / 3", "D: /mnt/x 6", "E: /mnt/y 4", "F: /mnt/z 6",
-                                    "G: /srv/a 3", "H: /srv/a/b 3"}));
-  EXPECT_TRUE(table.isMountPoint("/mnt/z/inner"));
+  EXPECT_EQ(describe(table),
+            (Lines{"C: / 3", "D: /mnt/w 3", "E: /mnt/y 4", "F: /srv/a 3", "G: /srv/a/b 3"}));
+  EXPECT_TRUE(table.isMountPoint("/mnt/x"));
+  EXPECT_TRUE(table.isMountPoint("/mnt/z"));
 }
 
 TEST_F(DriveTableRead, ContentReachableThroughAnotherDriveGetsNoLetter) {
@@ -310,22 +358,15 @@ TEST_F(DriveTableRead, ContentReachableThroughAnotherDriveGetsNoLetter) {
   }
 }
 
-TEST_F(DriveTableRead, SubvolumesAreSeparateUnlessTheTopIsMountedToo) {
-  const std::string root = row(20, 1, "0:40", "/@", "/", "btrfs", "/dev/sda2");
-  const std::string home = row(21, 20, "0:40", "/@home", "/home", "btrfs", "/dev/sda2");
-  EXPECT_EQ(describe(load(root + home)), (Lines{"C: / 3", "D: /home 3"}));
-
-  const std::string top = row(22, 20, "0:40", "/", "/mnt/top", "btrfs", "/dev/sda2");
-  EXPECT_EQ(describe(load(root + home + top)), (Lines{"C: / 3", "D: /mnt/top 3"}));
-}
-
 TEST_F(DriveTableRead, OnlyFoldersAreDriveRoots) {
   const fs::path hosts = m_temp.file("etc/hosts", "127.0.0.1 localhost\n");
   const fs::path share = m_temp.dir("my share");
-  const DriveTable table = load(
+  // Asks this machine, whose temporary folder holds the two mount points.
+  const DriveTable table = DriveTable::fromMountTable(
       kExt4Root +
-      row(30, 20, "254:0", "/containers/1/hosts", escaped(hosts.string()), "ext4", "/dev/vdb") +
-      row(31, 20, "254:1", "/home/share", escaped(share.string()), "ext4", "/dev/vdc"));
+          row(30, 20, "254:0", "/containers/1/hosts", escaped(hosts.string()), "ext4", "/dev/vdb") +
+          row(31, 20, "254:1", "/home/share", escaped(share.string()), "ext4", "/dev/vdc"),
+      sysDir(), MountProbe::machine());
   EXPECT_EQ(describe(table), (Lines{"C: / 3", "D: " + share.string() + " 3"}));
   EXPECT_TRUE(table.isMountPoint(hosts.string()));
 }
@@ -353,6 +394,285 @@ TEST_F(DriveTableRead, UnreadableTableGivesNoDrives) {
     EXPECT_EQ(table.viewToHost("c:\\x"), "/x");
     EXPECT_EQ(table.viewToHost("D:\\"), std::nullopt);
   }
+}
+
+// --- tables of real kinds of machines ------------------------------------------------
+
+// A sample machine under platform/mounts/: its table, the mount points that are
+// files, and its sysfs tree, whose symbolic links are kept as files naming their
+// target (made links again in a temporary copy).
+class DriveSamples : public ::testing::Test {
+ protected:
+  DriveTable load(const std::string& name) {
+    const fs::path samples = RZ_MOUNT_SAMPLES;
+    std::vector<std::string> files;
+    for (const std::string& line :
+         split(testsupport::readFile(samples / (name + ".files")), '\n')) {
+      if (!line.empty()) files.push_back(line);
+    }
+    const fs::path sys = m_temp.path() / name;
+    if (fs::exists(samples / "sys" / name)) copySysfs(samples / "sys" / name, sys);
+    return DriveTable::fromMountTable(testsupport::readFile(samples / (name + ".mountinfo")),
+                                      sys.string(), sampleMachine(files));
+  }
+
+  static std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> out(1);
+    for (char c : text) {
+      if (c == separator) {
+        out.emplace_back();
+      } else {
+        out.back() += c;
+      }
+    }
+    return out;
+  }
+
+  static void copySysfs(const fs::path& from, const fs::path& to) {
+    for (const auto& entry : fs::recursive_directory_iterator(from)) {
+      const fs::path target = to / fs::relative(entry.path(), from);
+      if (entry.is_directory()) {
+        fs::create_directories(target);
+        continue;
+      }
+      const std::string content = testsupport::readFile(entry.path());
+      if (content.starts_with("../")) {
+        fs::create_directory_symlink(content.substr(0, content.find_last_not_of("\n") + 1), target);
+      } else {
+        fs::copy_file(entry.path(), target);
+      }
+    }
+  }
+
+  testsupport::TempDir m_temp;
+};
+
+TEST_F(DriveSamples, EachMachineShowsTheDrivesItsUserKnows) {
+  struct Sample {
+    std::string name;
+    Lines drives;
+    std::string why;
+    Lines leftOut = {};  // folders no walk enters (their files are listed elsewhere or nowhere)
+  };
+  const std::string deployment =
+      "/sysroot/ostree/deploy/fedora/deploy/"
+      "f534c6a994f8c040af685dbffb94f8d37d61dd5162c5e43acde1a98c55d43b6c.0";
+  const std::vector<Sample> samples = {
+      {"ubuntu2404-desktop",
+       {"C: / 3", "D: /boot/efi 3", "E: /home 3", "F: /media/anna/STICK 2"},
+       "the system, the EFI partition and /home are the disks; the stick comes last; snaps, "
+       "RAM disks, gvfs and the portal are no drives",
+       {"/snap/firefox/4451", "/var/snap/firefox/common/host-hunspell", "/run/user/1000/doc"}},
+      {"ubuntu2404-desktop-nostick",
+       {"C: / 3", "D: /boot/efi 3", "E: /home 3"},
+       "without the stick the disks keep their letters"},
+      {"fedora40-btrfs",
+       {"C: / 3", "D: /boot 3", "E: /boot/efi 3", "F: /home 3"},
+       "the subvolumes / and /home of one btrfs device are two drives"},
+      {"wsl2",
+       {"C: / 3", "D: /mnt/c 4", "E: /mnt/d 4"},
+       "the Linux disk and the Windows drives C: and D: over 9p; WSL's own mounts, the second "
+       "view of the Linux disk and the /init file are none",
+       {"/mnt/wslg/distro", "/usr/lib/wsl/drivers", "/usr/lib/wsl/lib", "/init"}},
+      {"autofs-nfs-server",
+       {"C: / 3", "D: /boot 3", "E: /data 4", "F: /home/anna 4", "G: /home/bert 4",
+        "H: /home/carla 4", "I: /mnt/projekte 4", "J: /net/files.example.com/export/software 4"},
+       "every home share, the CIFS share over its automount and /net's share are drives",
+       {"/home", "/net", "/var/lib/nfs/rpc_pipefs"}},
+      {"autofs-nfs-server-onlyanna",
+       {"C: / 3", "D: /boot 3", "E: /data 4", "F: /home/anna 4", "G: /mnt/projekte 4",
+        "H: /net/files.example.com/export/software 4"},
+       "the homes not mounted now are no drives"},
+      {"autofs-nfs3-server",
+       {"C: / 3", "D: /boot 3", "E: /data 4", "F: /home/anna 4", "G: /home/bert 4",
+        "H: /home/carla 4", "I: /mnt/projekte 4", "J: /net/files.example.com/export/software 4"},
+       "NFSv3 shows every home of one server file system as its root: three homes, not one"},
+      {"lvm-xfs-server",
+       {"C: / 3", "D: /boot 3", "E: /boot/efi 3", "F: /home 3", "G: /srv/data 3", "H: /tmp 3",
+        "I: /var 3", "J: /var/log 3", "K: /var/log/audit 3"},
+       "each LVM volume once; /var/tmp is /tmp again, the upload and chroot binds show folders "
+       "that /srv/data and /var list",
+       {"/var/tmp", "/srv/sftp/anna/upload", "/var/named/chroot/var/named"}},
+      {"raspberry-pi",
+       {"C: / 3", "D: /boot/firmware 3", "E: /media/pi/Backup 3", "F: /media/pi/USB-STICK 2"},
+       "the SD card's partitions and the USB SSD are disks, the stick is removable"},
+      {"live-usb",
+       {"C: / 3", "D: /media/ubuntu/Daten 3", "E: /cdrom 5", "F: /rofs 5"},
+       "the live system and the installed disk are scanned, the boot medium and its image are "
+       "CD-ROMs"},
+      {"container",
+       {"C: / 3", "D: /data 3", "E: /src 3"},
+       "the container's root and its two folder volumes; the files bound in and the masks of "
+       "/proc and /sys are none",
+       {"/etc/hosts", "/proc/kcore", "/sys/firmware"}},
+      {"silverblue40",
+       {"C: / 3", "D: /boot 3", "E: /boot/efi 3", "F: /sysroot 3", "G: /usr 3", "H: /var/home 3"},
+       "/sysroot holds every deployment: it lists /var's files, but not the running deployment, "
+       "which is C: (and /usr, which lies in it)",
+       {"/var", deployment}},
+      {"edge-covered-bind",
+       {"C: / 3", "D: /mnt/data 3", "E: /srv/photos 3"},
+       "the photos folder of /mnt/data is covered by a RAM disk: only /srv/photos shows it"},
+      {"edge-dedupe-partner-out-of-letters",
+       {"C: / 3", "D: /srv/data 3"},
+       "the RAM disks take no letters; /aaa/photos is listed in /srv/data",
+       {"/aaa/photos"}},
+  };
+  for (const Sample& sample : samples) {
+    SCOPED_TRACE(sample.name + ": " + sample.why);
+    const DriveTable table = load(sample.name);
+    EXPECT_EQ(describe(table), sample.drives);
+    for (const Drive& d : table.drives()) {
+      if (d.mountPoint != "/") {
+        EXPECT_TRUE(table.isMountPoint(d.mountPoint)) << d.mountPoint;
+      }
+    }
+    for (const std::string& folder : sample.leftOut) {
+      EXPECT_TRUE(table.isMountPoint(folder)) << folder;
+    }
+  }
+}
+
+// The walk of one mount shows another's folder only where nothing is mounted on
+// the way to it.
+TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
+  const auto mount = [](const std::string& device, const std::string& root,
+                        const std::string& target) {
+    os::MountRow m;
+    m.major = static_cast<unsigned>(std::stoul(device.substr(0, device.find(':'))));
+    m.minor = static_cast<unsigned>(std::stoul(device.substr(device.find(':') + 1)));
+    m.root = root;
+    m.target = target;
+    return m;
+  };
+  struct Case {
+    std::string what;
+    os::MountRow shown, walked;
+    std::vector<std::string> mounted;
+    std::optional<std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"a folder of / bound elsewhere",
+       mount("8:1", "/srv/x", "/mnt/x"),
+       mount("8:1", "/", "/"),
+       {"/mnt/x"},
+       "/srv/x"},
+      {"the same root at two places",
+       mount("8:1", "/", "/media/b"),
+       mount("8:1", "/", "/media/a"),
+       {"/media/a", "/media/b"},
+       "/media/a"},
+      {"a subvolume in the top level",
+       mount("0:40", "/@home", "/home"),
+       mount("0:40", "/", "/mnt/top"),
+       {"/home", "/mnt/top"},
+       "/mnt/top/@home"},
+      {"a folder inside a bound folder",
+       mount("0:40", "/a/b/c", "/x"),
+       mount("0:40", "/a", "/y"),
+       {"/x", "/y"},
+       "/y/b/c"},
+      {"another device", mount("8:2", "/srv/x", "/mnt/x"), mount("8:1", "/", "/"), {}, {}},
+      {"a wider root never shows in a narrower one",
+       mount("8:1", "/", "/mnt/all"),
+       mount("8:1", "/srv", "/srv"),
+       {},
+       {}},
+      {"a root that only starts alike",
+       mount("8:1", "/srv/xy", "/m"),
+       mount("8:1", "/srv/x", "/n"),
+       {},
+       {}},
+      {"covered by a RAM disk",
+       mount("8:17", "/photos", "/srv/photos"),
+       mount("8:17", "/", "/mnt/data"),
+       {"/mnt/data/photos"},
+       {}},
+      {"a mount on a folder on the way",
+       mount("8:1", "/srv/x/y", "/m"),
+       mount("8:1", "/", "/"),
+       {"/srv"},
+       {}},
+      {"a folder left out of the walk",
+       mount("8:1", "/srv/x/y", "/m"),
+       mount("8:1", "/", "/"),
+       {"/srv/x"},
+       {}},
+      {"bound onto itself",
+       mount("8:1", "/srv/x", "/srv/x"),
+       mount("8:1", "/", "/"),
+       {"/srv/x"},
+       {}},
+      {"mounts beside the way do not count",
+       mount("8:1", "/srv/x", "/mnt/x"),
+       mount("8:1", "/", "/"),
+       {"/srv/xy", "/srv/x/inner", "/mnt/x"},
+       "/srv/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto isMounted = [&](std::string_view p) {
+      return std::find(c.mounted.begin(), c.mounted.end(), p) != c.mounted.end();
+    };
+    EXPECT_EQ(mounts::whereWalkShows(c.shown, c.walked, isMounted), c.expected);
+  }
+}
+
+TEST_F(DriveTableRead, KubernetesNodeKeepsEveryVolumeAndNoPlumbing) {
+  // 40 pods: each a sandbox shm, a rootfs overlay, a network namespace and a
+  // service-account tmpfs; every pod an NFS volume, every second a CSI disk mounted
+  // once for the node and bound again into the pod.
+  std::string rows = kExt4Root + row(21, 20, "0:25", "/", "/run", "tmpfs", "tmpfs");
+  std::vector<std::string> volumes, plumbing, binds;
+  int id = 100;
+  for (int p = 0; p < 40; ++p) {
+    const std::string n = std::to_string(p);
+    const std::string pod = "/var/lib/kubelet/pods/uid-" + n + "/volumes";
+    const std::string shm = "/run/containerd/sandboxes/s" + n + "/shm";
+    const std::string rootfs = "/run/containerd/k8s.io/c" + n + "/rootfs";
+    const std::string netns = "/run/netns/cni-" + n;
+    const std::string token = pod + "/kubernetes.io~projected/kube-api-access";
+    rows += row(id++, 21, "0:" + std::to_string(200 + p), "/", shm, "tmpfs", "shm");
+    rows += row(id++, 21, "0:" + std::to_string(300 + p), "/", rootfs, "overlay", "overlay");
+    rows += row(id++, 21, "0:4", "net:[4026" + n + "]", netns, "nsfs", "nsfs");
+    rows += row(id++, 20, "0:" + std::to_string(400 + p), "/", token, "tmpfs", "tmpfs");
+    plumbing.insert(plumbing.end(), {shm, rootfs, netns, token});
+    const std::string nfs = pod + "/kubernetes.io~nfs/data";
+    rows += row(id++, 20, "0:" + std::to_string(500 + p), "/", nfs, "nfs4", "nas:/v" + n);
+    volumes.push_back(nfs);
+    if (p % 2 == 0) {
+      const std::string device = "259:" + std::to_string(p + 1);
+      const std::string global = "/var/lib/kubelet/plugins/csi/pv" + n + "/globalmount";
+      const std::string bind = pod + "/kubernetes.io~csi/pv" + n + "/mount";
+      rows += row(id++, 20, device, "/", global, "ext4", "/dev/nvme1n" + n);
+      rows += row(id++, 20, device, "/", bind, "ext4", "/dev/nvme1n" + n);
+      volumes.push_back(global);
+      binds.push_back(bind);
+    }
+  }
+  const DriveTable table = load(rows);
+  ASSERT_EQ(table.drives().size(), 24u);
+  // Every volume is scanned once: with a letter, or as part of C:.
+  for (const std::string& v : volumes) {
+    EXPECT_NE(table.byLetter(table.hostToView(v)[0])->mountPoint == v, table.walksInto(v)) << v;
+  }
+  for (const std::string& p : plumbing) {
+    EXPECT_TRUE(table.isMountPoint(p)) << p;
+    EXPECT_EQ(table.hostToView(p + "/x")[0], 'C') << p;
+  }
+  for (const std::string& b : binds) EXPECT_TRUE(table.isMountPoint(b)) << b;
+}
+
+TEST_F(DriveTableRead, BtrfsTopLevelMountedBesideItsSubvolumes) {
+  const std::string root = row(20, 1, "0:40", "/@", "/", "btrfs", "/dev/sda2");
+  const std::string home = row(21, 20, "0:40", "/@home", "/home", "btrfs", "/dev/sda2");
+  const std::string top = row(22, 20, "0:40", "/", "/mnt/top", "btrfs", "/dev/sda2");
+  // /home is listed in D:\@home; the folder of C:'s subvolume in D: is left out.
+  const DriveTable table = load(root + home + top);
+  EXPECT_EQ(describe(table), (Lines{"C: / 3", "D: /mnt/top 3"}));
+  EXPECT_TRUE(table.isMountPoint("/home"));
+  EXPECT_TRUE(table.isMountPoint("/mnt/top/@"));
+  EXPECT_FALSE(table.isMountPoint("/mnt/top/@home"));
 }
 
 TEST(DriveTableSystem, ReadsThisMachine) {

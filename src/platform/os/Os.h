@@ -89,6 +89,11 @@ struct Identity {
   int64_t modifiedNs = 0;
   int64_t changedNs = 0;
   bool removed = false;  // deleted while open (no link left)
+  // The mount the directory belongs to (Linux: statx's STATX_MNT_ID, the id of
+  // the mount table); 0 where the system or kernel gives none (Windows, Linux
+  // before 5.8). Two directories of one file system differ in device but not in
+  // mount id when one is a btrfs subvolume of the other.
+  uint64_t mountId = 0;
 };
 
 // Opens the directory at an absolute host path. May block.
@@ -191,6 +196,12 @@ std::vector<MountRow> parseMountTable(std::string_view text);
 // Whether a mount point is a folder (not a mounted file). Never triggers an
 // automount nor waits for a server; true when it cannot be asked.
 bool mountPointIsFolder(const std::string& hostPath);
+// The device and inode of the folder at a mount point or a path below one, as
+// the system has them cached: never triggers an automount nor waits for a
+// server's fresh answer (a path inside a network share that is not cached yet
+// may still cost one lookup). An error where it cannot be asked (Windows: no
+// mount points, always an error).
+NativeError mountPointIdentity(const std::string& hostPath, Identity& out);
 
 // --- text ------------------------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,16 +17,24 @@ namespace platform::os {
 
 namespace {
 
-int64_t nanoseconds(const struct timespec& t) {
+int64_t nanoseconds(const struct statx_timestamp& t) {
   return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-void fill(const struct stat& st, Identity& out) {
-  out.device = st.st_dev;
-  out.inode = st.st_ino;
-  out.modifiedNs = nanoseconds(st.st_mtim);
-  out.changedNs = nanoseconds(st.st_ctim);
-  out.removed = st.st_nlink == 0;
+// One statx gives the identity and the mount id (kernels before 5.8 leave
+// STATX_MNT_ID out of the mask: the mount id stays 0).
+int statIdentity(int fd, const char* path, int flags, Identity& out, bool& directory) {
+  struct statx st {};
+  if (::statx(fd, path, flags, STATX_BASIC_STATS | STATX_MNT_ID, &st) != 0) return errno;
+  out = Identity{};
+  out.device = makedev(st.stx_dev_major, st.stx_dev_minor);
+  out.inode = st.stx_ino;
+  out.modifiedNs = nanoseconds(st.stx_mtime);
+  out.changedNs = nanoseconds(st.stx_ctime);
+  out.removed = st.stx_nlink == 0;
+  out.mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+  directory = S_ISDIR(st.stx_mode);
+  return 0;
 }
 
 // Opens `rest` below `baseFd`, piece by piece when it is longer than the system's
@@ -116,30 +125,26 @@ NativeError openParent(const Directory& dir, Directory& out) {
 }
 
 NativeError identity(const Directory& dir, Identity& out) {
-  struct stat st;
-  if (::fstat(static_cast<int>(dir.m_handle), &st) != 0) return errno;
-  fill(st, out);
-  return 0;
+  bool directory = false;
+  return statIdentity(static_cast<int>(dir.m_handle), "", AT_EMPTY_PATH, out, directory);
 }
 
 NativeError identityOfPath(const std::string& hostPath, Identity& out) {
-  struct stat st;
+  bool directory = false;
+  NativeError e = 0;
   if (hostPath.size() < PATH_MAX - 1) {
-    if (::stat(hostPath.c_str(), &st) != 0) return errno;
+    e = statIdentity(AT_FDCWD, hostPath.c_str(), 0, out, directory);
   } else {
     Directory dir;
-    if (const NativeError e = adopt(openPath(hostPath, O_PATH), dir)) return e;
-    if (::fstat(static_cast<int>(dir.m_handle), &st) != 0) return errno;
+    if ((e = adopt(openPath(hostPath, O_PATH), dir)) != 0) return e;
+    e = statIdentity(static_cast<int>(dir.m_handle), "", AT_EMPTY_PATH, out, directory);
   }
-  if (!S_ISDIR(st.st_mode)) return ENOTDIR;
-  fill(st, out);
-  return 0;
+  if (e) return e;
+  return directory ? 0 : ENOTDIR;
 }
 
 NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& out) {
   const int fd = static_cast<int>(dir.m_handle);
-  struct stat self;
-  if (::fstat(fd, &self) != 0) return errno;
   alignas(8) thread_local char buffer[64 * 1024];
   for (;;) {
     const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
@@ -157,9 +162,9 @@ NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& 
       // The entry's type comes with the read on most file systems.
       if (type == DT_UNKNOWN) {
         struct stat child;
+        // Whether a folder on another mount belongs to this drive is the listing
+        // cache's to tell (by mount id and the mount table).
         if (::fstatat(fd, name, &child, AT_SYMLINK_NOFOLLOW) == 0) {
-          // Another file system mounted here is not part of this directory's.
-          if (S_ISDIR(child.st_mode) && child.st_dev != self.st_dev) continue;
           type = S_ISDIR(child.st_mode) ? DT_DIR : DT_REG;
         } else if (errno == ENOENT) {
           continue;  // gone since the read

@@ -99,4 +99,17 @@ bool mountPointIsFolder(const std::string& hostPath) {
   return S_ISDIR(st.stx_mode);
 }
 
+NativeError mountPointIdentity(const std::string& hostPath, Identity& out) {
+  struct statx st {};
+  if (::statx(AT_FDCWD, hostPath.c_str(),
+              AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_INO | STATX_TYPE,
+              &st) != 0) {
+    return errno;
+  }
+  out = Identity{};
+  out.device = makedev(st.stx_dev_major, st.stx_dev_minor);
+  out.inode = st.stx_ino;
+  return 0;
+}
+
 }  // namespace platform::os

@@ -24,5 +24,8 @@ std::vector<MountRow> parseMountTable(std::string_view) {
 bool mountPointIsFolder(const std::string&) {
   return true;
 }
+NativeError mountPointIdentity(const std::string&, Identity&) {
+  return ERROR_NOT_SUPPORTED;
+}
 
 }  // namespace platform::os
