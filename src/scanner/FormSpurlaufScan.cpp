@@ -18,9 +18,12 @@ constexpr const char* kCancel = "abbrechen";
 void FormSpurlauf::CommandStartCancel_Click() {
   const std::string caption = CommandStartCancel.Caption();
   if (caption == kStart) {
+    m_startClick = platform::monotonicNow();
     CommandStartCancel.setCaption(kCancel);
     SPURlaufDRIVES();
   } else if (caption == kCancel) {
+    // The second click of a double-click on "start" belongs to the first one.
+    if (platform::monotonicNow() - m_startClick < platform::uiHost().doubleClickInterval()) return;
     // Arrives during a yield of the walk: nothing of the scan may run after this.
     SearchFlag = false;
     finishCancelledScan();
@@ -42,25 +45,18 @@ void FormSpurlauf::finishCancelledScan() {
     if (LabelHinweis.Visible()) writeNoteLines();
     closeScanLog();
   } catch (const platform::RuntimeError& e) {
+    abandonScanLog();
     platform::MsgBox(scanLogFailureMessage(e));
-    try {
-      closeScanLog();
-    } catch (const platform::RuntimeError&) {
-      // Already reported.
-    }
   }
   CommandStartCancel.setCaption(kStart);
 }
 
-void FormSpurlauf::abortOnLogFailure(const platform::RuntimeError& error) {
+void FormSpurlauf::abortOnLogFailure(const platform::RuntimeError& error, bool opened) {
   SearchFlag = false;
-  try {
-    closeScanLog();
-  } catch (const platform::RuntimeError&) {
-    // The first failure is the one worth telling.
-  }
-  AddStatusLine(
-      "Protokolldatei konnte nicht geschrieben werden - Scan beendet, Protokoll unvollständig.");
+  abandonScanLog();
+  AddStatusLine(opened ? "Protokolldatei konnte nicht geschrieben werden - Scan beendet, "
+                         "Protokoll unvollständig."
+                       : "Protokolldatei konnte nicht angelegt werden - kein Scan.");
   platform::MsgBox(scanLogFailureMessage(error));
   CommandStartCancel.setCaption(kStart);
 }
@@ -73,9 +69,14 @@ void FormSpurlauf::SPURlaufDRIVES() {
 
   try {
     openScanLog();
+  } catch (const platform::RuntimeError& e) {
+    abortOnLogFailure(e, false);
+    return;
+  }
+  try {
     writeScanLogLine(std::string(kLogHeader) + platform::DateText() + " " + platform::TimeText());
   } catch (const platform::RuntimeError& e) {
-    abortOnLogFailure(e);
+    abortOnLogFailure(e, true);
     return;
   }
 
@@ -89,17 +90,17 @@ void FormSpurlauf::SPURlaufDRIVES() {
     try {
       INITIALIZESEARCH(root, "*.*");
     } catch (const ScanLogError& e) {
-      if (!platform::programEnded()) abortOnLogFailure(e);
+      if (!platform::programEnded()) abortOnLogFailure(e, true);
       return;
     } catch (const platform::RuntimeError& e) {
-      // The drive itself could not be listed (denied, gone, not ready): say so
-      // and go on with the next one.
+      // The drive itself could not be listed (denied, gone, not ready): say so,
+      // mark the log incomplete and go on with the next one.
       SearchFlag = false;
       if (e.number() == platform::err::kAccessDenied) {
         reportDirectoryDenied(root);
       } else {
-        AddStatusLine("Festplatte " + root +
-                      " konnte nicht gelesen werden: " + platform::errorDescription(e.number()));
+        reportUnreadable("Festplatte " + root +
+                         " konnte nicht gelesen werden: " + platform::errorDescription(e.number()));
       }
     }
     if (platform::programEnded()) return;
@@ -110,7 +111,7 @@ void FormSpurlauf::SPURlaufDRIVES() {
     if (LabelHinweis.Visible()) writeNoteLines();
     closeScanLog();
   } catch (const platform::RuntimeError& e) {
-    abortOnLogFailure(e);
+    abortOnLogFailure(e, true);
     return;
   }
   CommandStartCancel.setCaption(kStart);

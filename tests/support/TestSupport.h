@@ -76,4 +76,10 @@ platform::Clock fixedClock(int year, int month, int day, int hour, int minute, i
 int runUnprivileged(const std::vector<std::filesystem::path>& trees,
                     const std::function<int()>& work);
 
+// Runs `work` in a child process with a private mount namespace of its own, so
+// that nothing it mounts outlives it. Returns the child's exit code,
+// kNoMountNamespace when the machine does not allow one, -1 on a crash.
+inline constexpr int kNoMountNamespace = 125;
+int runInPrivateMountNamespace(const std::function<int()>& work);
+
 }  // namespace testsupport

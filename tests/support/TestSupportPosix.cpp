@@ -1,6 +1,8 @@
 // The parts of the test support that use POSIX calls: temporary folders and the
 // child process without privileges.
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,6 +70,30 @@ int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int(
       if (::setgroups(0, nullptr) != 0 || ::setgid(kNogroup) != 0 || ::setuid(kNobody) != 0)
         _exit(120);
     }
+    int rc = 121;
+    try {
+      rc = work();
+    } catch (...) {
+      rc = 122;
+    }
+    std::fflush(nullptr);
+    _exit(rc);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int runInPrivateMountNamespace(const std::function<int()>& work) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    // Whatever the child mounts dies with its namespace, even when it crashes.
+    if (::unshare(CLONE_NEWNS) != 0) _exit(kNoMountNamespace);
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(kNoMountNamespace);
     int rc = 121;
     try {
       rc = work();

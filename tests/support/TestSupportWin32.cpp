@@ -42,4 +42,8 @@ int runUnprivileged(const std::vector<fs::path>&, const std::function<int()>&) {
   return -1;
 }
 
+int runInPrivateMountNamespace(const std::function<int()>&) {
+  return kNoMountNamespace;
+}
+
 }  // namespace testsupport
