@@ -90,6 +90,7 @@ class FormSpurlauf : public platform::Form {
   std::string m_line;  // reused for every log line
   // When the click that started the current scan came.
   std::chrono::steady_clock::time_point m_startClick{};
+  bool m_startClicked = false;
   // The path of the walk's current directory. Each level's path is a prefix of the
   // next level's, so one string serves all: a deep tree costs no copy per level.
   std::string m_walkPath;

@@ -17,13 +17,19 @@ constexpr const char* kCancel = "abbrechen";
 
 void FormSpurlauf::CommandStartCancel_Click() {
   const std::string caption = CommandStartCancel.Caption();
+  const auto now = platform::monotonicNow();
+  // The second click of a double-click on "start" belongs to the first one, during
+  // the scan it started or after a scan so short that it is over already.
+  const bool secondHalf =
+      m_startClicked && now - m_startClick < platform::uiHost().doubleClickInterval();
   if (caption == kStart) {
-    m_startClick = platform::monotonicNow();
+    if (secondHalf) return;
+    m_startClicked = true;
+    m_startClick = now;
     CommandStartCancel.setCaption(kCancel);
     SPURlaufDRIVES();
   } else if (caption == kCancel) {
-    // The second click of a double-click on "start" belongs to the first one.
-    if (platform::monotonicNow() - m_startClick < platform::uiHost().doubleClickInterval()) return;
+    if (secondHalf) return;
     // Arrives during a yield of the walk: nothing of the scan may run after this.
     SearchFlag = false;
     finishCancelledScan();

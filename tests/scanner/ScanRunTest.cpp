@@ -197,14 +197,31 @@ TEST_F(ScanTest, CancelledScanReplacesThePreviousLog) {
   auto& form = scan();
   host.atYield(host.yields + 1, [&] {
     platform::setMonotonicClock(
-        [] { return std::chrono::steady_clock::time_point{} + std::chrono::hours(1); });
+        [] { return std::chrono::steady_clock::time_point{} + std::chrono::hours(2); });
     form.CommandStartCancel.click();
   });
-  platform::setMonotonicClock([] { return std::chrono::steady_clock::time_point{}; });
+  platform::setMonotonicClock(
+      [] { return std::chrono::steady_clock::time_point{} + std::chrono::hours(1); });
   form.CommandStartCancel.click();
   platform::setMonotonicClock({});
   EXPECT_THAT(logLines(), ElementsAre(kHeader, kCancel));
   EXPECT_FALSE(std::filesystem::exists(temporaryPath()));
+}
+
+// A scan over before the second click of a double-click comes: that click starts
+// no second scan; a click after the double-click time does.
+TEST_F(ScanTest, DoubleClickAfterAShortScanStartsNoSecondOne) {
+  makeExampleTree();
+  auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+  platform::setMonotonicClock([&now] { return now; });
+  auto& form = scan();
+  now += std::chrono::milliseconds(200);
+  form.CommandStartCancel.click();
+  EXPECT_EQ(host.yields, 4);
+  now += std::chrono::milliseconds(400);
+  form.CommandStartCancel.click();
+  EXPECT_EQ(host.yields, 8);
+  EXPECT_EQ(logLines().size(), 5u);
 }
 
 // A double-click on "start": its second click comes during the scan it started and
