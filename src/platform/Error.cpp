@@ -11,6 +11,7 @@ std::string errorDescription(int number) {
     case err::kBadFileMode: return "Dateimodus falsch";
     case err::kFileAlreadyOpen: return "Datei bereits geöffnet";
     case err::kDeviceIo: return "Fehler beim Lesen oder Schreiben des Datenträgers";
+    case err::kFileAlreadyExists: return "Datei existiert bereits";
     case err::kDiskFull: return "Datenträger voll";
     case err::kInputPastEnd: return "Einlesen hinter Dateiende";
     case err::kTooManyFiles: return "Zu viele Dateien geöffnet";

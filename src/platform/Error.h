@@ -18,6 +18,7 @@ inline constexpr int kFileNotFound = 53;
 inline constexpr int kBadFileMode = 54;
 inline constexpr int kFileAlreadyOpen = 55;
 inline constexpr int kDeviceIo = 57;
+inline constexpr int kFileAlreadyExists = 58;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kInputPastEnd = 62;
 inline constexpr int kTooManyFiles = 67;

@@ -49,6 +49,7 @@ std::string hostPathOf(const std::string& path) {
 // The number of a failed open: a file that may not be written or read is 75.
 int openErrorNumber(os::NativeError e, bool output) {
   if (os::isNotFound(e) && !output) return err::kFileNotFound;
+  if (os::isAlreadyExists(e)) return err::kFileAlreadyExists;
   if (os::isAccessDenied(e)) return err::kPathFileAccess;
   return os::errorNumber(e);
 }
@@ -91,6 +92,18 @@ void OpenForOutput(const std::string& path, int16_t fileNumber) {
   checkNumber(fileNumber);
   auto f = std::make_unique<OpenFile>();
   if (const os::NativeError e = os::createFile(hostPathOf(path), f->handle)) {
+    raiseError(openErrorNumber(e, true), path);
+  }
+  f->output = true;
+  f->path = path;
+  f->buffer.reserve(kOutputBuffer);
+  files()[fileNumber] = std::move(f);
+}
+
+void OpenNewForOutput(const std::string& path, int16_t fileNumber) {
+  checkNumber(fileNumber);
+  auto f = std::make_unique<OpenFile>();
+  if (const os::NativeError e = os::createNewFile(hostPathOf(path), f->handle)) {
     raiseError(openErrorNumber(e, true), path);
   }
   f->output = true;
@@ -154,6 +167,40 @@ void Close(int16_t fileNumber) {
   const os::NativeError closeFailure = os::closeFile(f->handle);
   if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
   if (failure != 0) raiseError(failure, f->path);
+}
+
+void CloseToDisk(int16_t fileNumber) {
+  const auto it = files().find(fileNumber);
+  if (it == files().end()) raiseError(err::kBadFileNameOrNumber);
+  std::unique_ptr<OpenFile> f = std::move(it->second);
+  files().erase(it);
+  if (!f->output) return;
+  int failure = 0;
+  try {
+    flush(*f);
+  } catch (const RuntimeError& e) {
+    failure = e.number();
+  }
+  if (failure == 0) {
+    if (const os::NativeError e = os::flushToDisk(f->handle)) failure = os::errorNumber(e);
+  }
+  const os::NativeError closeFailure = os::closeFile(f->handle);
+  if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
+  if (failure != 0) raiseError(failure, f->path);
+}
+
+void NameReplacing(const std::string& oldPath, const std::string& newPath) {
+  const std::string from = hostPathOf(oldPath);
+  const std::string to = hostPathOf(newPath);
+  if (const os::NativeError e = os::renameReplacing(from, to)) {
+    raiseError(os::errorNumber(e), newPath);
+  }
+  // The file stands under its new name now; a folder that cannot be synced (some
+  // network file systems) only leaves the entry to the system's own time.
+  const size_t slash = to.find_last_of(os::kSeparator);
+  if (slash != std::string::npos) {
+    os::syncFolder(slash == 0 ? to.substr(0, 1) : to.substr(0, slash));
+  }
 }
 
 void CloseAll() {

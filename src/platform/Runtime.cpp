@@ -49,6 +49,23 @@ void setClock(Clock c) {
   clock() = std::move(c);
 }
 
+namespace {
+
+MonotonicClock& monotonicClock() {
+  static MonotonicClock c;
+  return c;
+}
+
+}  // namespace
+
+void setMonotonicClock(MonotonicClock c) {
+  monotonicClock() = std::move(c);
+}
+
+std::chrono::steady_clock::time_point monotonicNow() {
+  return monotonicClock() ? monotonicClock()() : std::chrono::steady_clock::now();
+}
+
 std::string DateText() {
   const std::tm t = localNow();
   char text[32];

@@ -36,6 +36,12 @@ void setClock(Clock clock);
 std::string DateText();
 std::string TimeText();
 
+// A clock that never goes back, for measuring how long apart two things happened;
+// tests may replace it (an empty function restores the system's).
+using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
+void setMonotonicClock(MonotonicClock clock);
+std::chrono::steady_clock::time_point monotonicNow();
+
 // --- file handles -----------------------------------------------------------------
 // Paths are view paths. Text is written and read in the ANSI code page with CR LF
 // line ends. Failures raise numbered errors (52 bad number, 53 not found, 54 bad mode,
@@ -44,6 +50,9 @@ std::string TimeText();
 int16_t FreeFile();
 // Creates the file or empties an existing one.
 void OpenForOutput(const std::string& path, int16_t fileNumber);
+// Creates a new file for output that only its owner may read, never through a
+// link: fails with 58 when any entry of that name exists.
+void OpenNewForOutput(const std::string& path, int16_t fileNumber);
 void OpenForInput(const std::string& path, int16_t fileNumber);
 // Writes the text and CR LF (buffered; a failing write raises at once).
 void PrintLine(int16_t fileNumber, std::string_view text);
@@ -53,6 +62,12 @@ bool Eof(int16_t fileNumber);
 // Flushes and closes; the handle is free afterwards even when the flush failed,
 // and that failure is raised.
 void Close(int16_t fileNumber);
+// Flushes, waits until the content is on the disk and closes; the handle is free
+// afterwards even when that failed, and the failure is raised.
+void CloseToDisk(int16_t fileNumber);
+// Gives the file `oldPath` the name `newPath`, replacing a file (or link) of that
+// name in one step, and makes the new entry durable.
+void NameReplacing(const std::string& oldPath, const std::string& newPath);
 // Closes every open handle, ignoring failures (End).
 void CloseAll();
 
@@ -67,6 +82,11 @@ class UiHost {
   virtual void msgBox(const std::string& prompt) = 0;
   // Shows the form without waiting for it to close.
   virtual void showForm(Form& form) = 0;
+  // The longest time between the two clicks of a double-click, as the user set it
+  // in the system.
+  virtual std::chrono::milliseconds doubleClickInterval() const {
+    return std::chrono::milliseconds(500);
+  }
   // The program ends: every file is closed already. May return; from then on
   // nothing of the program may run.
   virtual void end() = 0;

@@ -74,9 +74,20 @@ char windows1252Byte(char32_t cp) {
   return '?';
 }
 
+// A byte that a host name held and a view name escapes (U+F000 + b): a byte of an
+// old 8-bit name stands for the Windows-1252 character of that value where the code
+// page defines one; "\", control characters and the undefined bytes are "?", so
+// that no name can split or forge a line.
+char escapedByte(char32_t cp) {
+  const char32_t b = cp - kEscapeBase;
+  if (b < 0xA0) return b >= 0x80 && kAnsiHigh[b - 0x80] >= 0x100 ? static_cast<char>(b) : '?';
+  return static_cast<char>(b);
+}
+
 // The code page's byte for a character: the system's own code page where it has
 // one, else Windows-1252. One "?" for each character it cannot hold.
 char ansiByte(char32_t cp) {
+  if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return escapedByte(cp);
   if (!os::kHasAnsiCodePage) return windows1252Byte(cp);
   if (cp < 0x80) return static_cast<char>(cp);
   return os::ansiByte(cp).value_or('?');

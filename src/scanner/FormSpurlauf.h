@@ -3,6 +3,7 @@
 // directory and file lists through which the scan sees the file system.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/Error.h"
@@ -78,11 +79,18 @@ class FormSpurlauf : public platform::Form {
   void writeFileLines();
   // Cancel and close request: the closing lines, the log closed, caption "start".
   void finishCancelledScan();
-  // The log failed: tell the user, close it, and return to idle.
-  void abortOnLogFailure(const platform::RuntimeError& error);
+  // The log failed (`opened`: after it was created): tell the user, close it, and
+  // return to idle.
+  void abortOnLogFailure(const platform::RuntimeError& error, bool opened);
+  // A folder or drive that exists could not be read: the status line, and the
+  // note, so that the log says it is incomplete.
   void reportDirectoryDenied(const std::string& path);
+  void reportUnreadable(const std::string& statusLine);
 
   std::string m_line;  // reused for every log line
+  // When the click that started the current scan came.
+  std::chrono::steady_clock::time_point m_startClick{};
+  bool m_startClicked = false;
   // The path of the walk's current directory. Each level's path is a prefix of the
   // next level's, so one string serves all: a deep tree costs no copy per level.
   std::string m_walkPath;

@@ -17,10 +17,19 @@ constexpr const char* kCancel = "abbrechen";
 
 void FormSpurlauf::CommandStartCancel_Click() {
   const std::string caption = CommandStartCancel.Caption();
+  const auto now = platform::monotonicNow();
+  // The second click of a double-click on "start" belongs to the first one, during
+  // the scan it started or after a scan so short that it is over already.
+  const bool secondHalf =
+      m_startClicked && now - m_startClick < platform::uiHost().doubleClickInterval();
   if (caption == kStart) {
+    if (secondHalf) return;
+    m_startClicked = true;
+    m_startClick = now;
     CommandStartCancel.setCaption(kCancel);
     SPURlaufDRIVES();
   } else if (caption == kCancel) {
+    if (secondHalf) return;
     // Arrives during a yield of the walk: nothing of the scan may run after this.
     SearchFlag = false;
     finishCancelledScan();
@@ -42,25 +51,18 @@ void FormSpurlauf::finishCancelledScan() {
     if (LabelHinweis.Visible()) writeNoteLines();
     closeScanLog();
   } catch (const platform::RuntimeError& e) {
+    abandonScanLog();
     platform::MsgBox(scanLogFailureMessage(e));
-    try {
-      closeScanLog();
-    } catch (const platform::RuntimeError&) {
-      // Already reported.
-    }
   }
   CommandStartCancel.setCaption(kStart);
 }
 
-void FormSpurlauf::abortOnLogFailure(const platform::RuntimeError& error) {
+void FormSpurlauf::abortOnLogFailure(const platform::RuntimeError& error, bool opened) {
   SearchFlag = false;
-  try {
-    closeScanLog();
-  } catch (const platform::RuntimeError&) {
-    // The first failure is the one worth telling.
-  }
-  AddStatusLine(
-      "Protokolldatei konnte nicht geschrieben werden - Scan beendet, Protokoll unvollständig.");
+  abandonScanLog();
+  AddStatusLine(opened ? "Protokolldatei konnte nicht geschrieben werden - Scan beendet, "
+                         "Protokoll unvollständig."
+                       : "Protokolldatei konnte nicht angelegt werden - kein Scan.");
   platform::MsgBox(scanLogFailureMessage(error));
   CommandStartCancel.setCaption(kStart);
 }
@@ -73,9 +75,14 @@ void FormSpurlauf::SPURlaufDRIVES() {
 
   try {
     openScanLog();
+  } catch (const platform::RuntimeError& e) {
+    abortOnLogFailure(e, false);
+    return;
+  }
+  try {
     writeScanLogLine(std::string(kLogHeader) + platform::DateText() + " " + platform::TimeText());
   } catch (const platform::RuntimeError& e) {
-    abortOnLogFailure(e);
+    abortOnLogFailure(e, true);
     return;
   }
 
@@ -89,17 +96,17 @@ void FormSpurlauf::SPURlaufDRIVES() {
     try {
       INITIALIZESEARCH(root, "*.*");
     } catch (const ScanLogError& e) {
-      if (!platform::programEnded()) abortOnLogFailure(e);
+      if (!platform::programEnded()) abortOnLogFailure(e, true);
       return;
     } catch (const platform::RuntimeError& e) {
-      // The drive itself could not be listed (denied, gone, not ready): say so
-      // and go on with the next one.
+      // The drive itself could not be listed (denied, gone, not ready): say so,
+      // mark the log incomplete and go on with the next one.
       SearchFlag = false;
       if (e.number() == platform::err::kAccessDenied) {
         reportDirectoryDenied(root);
       } else {
-        AddStatusLine("Festplatte " + root +
-                      " konnte nicht gelesen werden: " + platform::errorDescription(e.number()));
+        reportUnreadable("Festplatte " + root +
+                         " konnte nicht gelesen werden: " + platform::errorDescription(e.number()));
       }
     }
     if (platform::programEnded()) return;
@@ -110,7 +117,7 @@ void FormSpurlauf::SPURlaufDRIVES() {
     if (LabelHinweis.Visible()) writeNoteLines();
     closeScanLog();
   } catch (const platform::RuntimeError& e) {
-    abortOnLogFailure(e);
+    abortOnLogFailure(e, true);
     return;
   }
   CommandStartCancel.setCaption(kStart);

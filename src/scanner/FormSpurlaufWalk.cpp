@@ -20,6 +20,11 @@ void FormSpurlauf::reportDirectoryDenied(const std::string& path) {
   LabelHinweis.setVisible(true);
 }
 
+void FormSpurlauf::reportUnreadable(const std::string& statusLine) {
+  AddStatusLine(statusLine);
+  LabelHinweis.setVisible(true);
+}
+
 bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& ReturnPath) {
   m_walkPath = DirPath;
   ReturnTo back;
@@ -88,7 +93,14 @@ FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
       platform::MsgBox(kListFullMessage);
       return WalkResult::Abandon;
     }
-    if (e.number() == platform::err::kAccessDenied) reportDirectoryDenied(walkPath(length));
+    // This level lists nothing more. Only a directory that is gone (deleted since
+    // its parent was listed) leaves nothing behind that the log misses.
+    if (e.number() == platform::err::kAccessDenied) {
+      reportDirectoryDenied(walkPath(length));
+    } else if (e.number() != platform::err::kPathNotFound) {
+      reportUnreadable("Verzeichnis konnte nicht gelesen werden: " + walkPath(length) + " (" +
+                       platform::errorDescription(e.number()) + ")");
+    }
     // Put the lists back so the calling level goes on where it was.
     try {
       returnTo(back);
@@ -112,8 +124,8 @@ FormSpurlauf::WalkResult FormSpurlauf::enterSubdirectory(const std::string& path
         break;
       case platform::err::kPathNotFound: break;  // gone since its parent was listed
       default:
-        AddStatusLine("Verzeichnis konnte nicht gelesen werden: " + path + " (" +
-                      platform::errorDescription(e.number()) + ")");
+        reportUnreadable("Verzeichnis konnte nicht gelesen werden: " + path + " (" +
+                         platform::errorDescription(e.number()) + ")");
         break;
     }
     return WalkResult::GoOn;
@@ -130,7 +142,14 @@ void FormSpurlauf::writeFileLines() {
   for (int32_t i = 0; i < n; ++i) {
     m_line.assign(folder);
     if (!root) m_line += '\\';
+    const size_t nameStart = m_line.size();
     m_line += File1.List(i);
+    // Exactly one "\" per line: a name that holds one (a share may hand such a
+    // name over on Windows; on Linux it is escaped already) writes it as "?".
+    for (size_t k = m_line.find('\\', nameStart); k != std::string::npos;
+         k = m_line.find('\\', k + 1)) {
+      m_line[k] = '?';
+    }
     writeScanLogLine(m_line);
   }
 }

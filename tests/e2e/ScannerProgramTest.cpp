@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -71,8 +72,11 @@ constexpr auto kWindowTimeout = 30s;
 constexpr auto kLogAppearTimeout = 15s;
 constexpr auto kFullScanTimeout = 300s;
 constexpr auto kExitTimeout = 10s;
-// Short: a whole scan of a small machine with a warm cache takes well under a second.
-constexpr auto kScanBeforeCancel = 150ms;
+// Longer than any double-click time, so that the click on "abbrechen" is a click
+// of its own.
+constexpr auto kScanBeforeCancel = 1000ms;
+// What a scan writes under until it ends: the log's name with this before ".txt".
+constexpr const char* kIncompleteMark = "-UNVOLLST\xC3\x84NDIG";
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -197,6 +201,18 @@ bool holdsOpen(pid_t pid, const fs::path& file) {
   return found;
 }
 
+// The log's own name for the temporary file a scan writes.
+fs::path finalName(const fs::path& temporary) {
+  std::string name = temporary.filename().string();
+  const size_t mark = name.find(kIncompleteMark);
+  if (mark != std::string::npos) name.erase(mark, std::string(kIncompleteMark).size());
+  return temporary.parent_path() / name;
+}
+
+bool isTemporary(const fs::path& path) {
+  return path.filename().string().find(kIncompleteMark) != std::string::npos;
+}
+
 class ScannerProgram : public testing::Test {
  protected:
   void SetUp() override {
@@ -302,7 +318,7 @@ class ScannerProgram : public testing::Test {
     return logs;
   }
 
-  // Waits until the first click has opened the log.
+  // Waits until the first click has opened the log; its temporary file.
   fs::path waitForLog() {
     const auto deadline = Clock::now() + kLogAppearTimeout;
     while (Clock::now() < deadline) {
@@ -406,6 +422,29 @@ class ScannerProgram : public testing::Test {
     // Named after the program's start, not after the scan's.
     EXPECT_GE(t, toTime(m_startedAt) - 1) << log.filename();
     EXPECT_LE(t, toTime(m_windowShownAt) + 1) << log.filename();
+  }
+
+  // Ends the program as kill -9, a lost session or a power cut would.
+  void killProgram() {
+    ASSERT_EQ(::kill(m_app.pid(), SIGKILL), 0);
+    const auto st = m_app.waitFor(kExitTimeout);
+    ASSERT_TRUE(st.has_value()) << "the program outlived SIGKILL";
+  }
+
+  // Every file under a log's own name (not a temporary one) is a whole scan: the
+  // header, file lines and at most the note block, ending with CR LF.
+  void expectOnlyWholeLogs(const char* moment) {
+    for (const fs::path& f : logFiles()) {
+      if (isTemporary(f)) continue;
+      const std::string bytes = readFile(f);
+      bool complete = false;
+      const auto lines = splitCrLf(bytes, complete);
+      ASSERT_TRUE(complete) << moment << ": " << f << " is cut off: ..."
+                            << printable(tail(bytes, 200));
+      ASSERT_GE(lines.size(), 1u) << moment << ": " << f << " is empty";
+      expectHeader(std::string(lines.front()));
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), kCancelLine), 0) << moment;
+    }
   }
 
   std::string m_xvfb, m_xdotool;
@@ -531,10 +570,13 @@ TEST_F(ScannerProgram, ACompletedScanListsEveryFileOfAFolderExactlyOnce) {
 
   const auto clicked = Clock::now();
   ASSERT_NO_FATAL_FAILURE(clickStartCancel());
-  const fs::path log = waitForLog();
-  ASSERT_FALSE(log.empty());
-  ASSERT_NO_FATAL_FAILURE(waitForScanEnd(log));
+  const fs::path temporary = waitForLog();
+  ASSERT_FALSE(temporary.empty());
+  EXPECT_TRUE(isTemporary(temporary)) << temporary;
+  ASSERT_NO_FATAL_FAILURE(waitForScanEnd(temporary));
   const auto scanTime = Clock::now() - clicked;
+  const fs::path log = finalName(temporary);
+  EXPECT_FALSE(fs::exists(temporary)) << "the scan's temporary file is left";
 
   expectLogName(log);
   const std::string bytes = readFile(log);
@@ -585,8 +627,8 @@ TEST_F(ScannerProgram, ASecondClickCancelsTheScanAndEndsTheProgram) {
 
   ASSERT_NO_FATAL_FAILURE(clickStartCancel());  // the caption now reads "abbrechen"
   ASSERT_NO_FATAL_FAILURE(expectCleanExit("the click on \"abbrechen\""));
-  expectLogName(log);
-  expectCancelledLog(log);
+  expectLogName(finalName(log));
+  expectCancelledLog(finalName(log));
   EXPECT_EQ(logFiles().size(), 1u);
 }
 
@@ -599,8 +641,8 @@ TEST_F(ScannerProgram, ClosingTheWindowDuringAScanCancelsItAndEndsTheProgram) {
 
   ASSERT_NO_FATAL_FAILURE(requestClose());
   ASSERT_NO_FATAL_FAILURE(expectCleanExit("the close request during the scan"));
-  expectLogName(log);
-  expectCancelledLog(log);
+  expectLogName(finalName(log));
+  expectCancelledLog(finalName(log));
   EXPECT_EQ(logFiles().size(), 1u);
 }
 
@@ -614,6 +656,64 @@ TEST_F(ScannerProgram, ClosingTheWindowBeforeAnyScanWritesNoLog) {
     names.push_back(e.path().filename().string());
   }
   EXPECT_EQ(names, std::vector<std::string>{"rozozovuvor-ororuzi"});
+}
+
+// A scan killed at any moment, from its first millisecond on, leaves nothing
+// under the log's name that is not a whole scan.
+TEST_F(ScannerProgram, AKilledScanLeavesNoLogThatReadsAsComplete) {
+  for (const auto after : {0ms, 1ms, 10ms, 100ms, 700ms}) {
+    const std::string moment = std::to_string(after.count()) + " ms after the log was opened";
+    SCOPED_TRACE(moment);
+    for (const fs::path& f : logFiles()) fs::remove(f);
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_NO_FATAL_FAILURE(clickStartCancel());
+    // Watch closely for the first moment of the scan.
+    const auto deadline = Clock::now() + kLogAppearTimeout;
+    while (logFiles().empty() && Clock::now() < deadline) std::this_thread::sleep_for(100us);
+    ASSERT_FALSE(logFiles().empty()) << "no log appeared" << diagnostics();
+    std::this_thread::sleep_for(after);
+    ASSERT_NO_FATAL_FAILURE(killProgram());
+    ASSERT_NO_FATAL_FAILURE(expectOnlyWholeLogs(moment.c_str()));
+    const auto files = logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    if (isTemporary(files.front())) {
+      struct stat st {};
+      ASSERT_EQ(::stat(files.front().c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0600u) << "the log is readable by others";
+    }
+  }
+}
+
+// A double-click on "start" runs one whole scan; a scan killed after it leaves the
+// first scan's log as it was, to the byte.
+TEST_F(ScannerProgram, ADoubleClickScansOnceAndAKilledSecondScanKeepsTheFirstLog) {
+  ASSERT_NO_FATAL_FAILURE(startProgram());
+  const int x = (kButtonLeft + kButtonWidth / 2) / kTwipsPerPixel;
+  const int y = (kButtonTop + kButtonHeight / 2) / kTwipsPerPixel;
+  const RunResult r = run(m_xdotool,
+                          {"mousemove", "--window", std::to_string(m_window), std::to_string(x),
+                           std::to_string(y), "click", "--repeat", "2", "--delay", "60", "1"},
+                          {{"DISPLAY", m_x->display()}});
+  ASSERT_TRUE(r.exitedZero()) << "xdotool double-click: " << describeStatus(r.status);
+  const fs::path temporary = waitForLog();
+  ASSERT_FALSE(temporary.empty());
+  ASSERT_NO_FATAL_FAILURE(waitForScanEnd(temporary));
+  const fs::path log = finalName(temporary);
+  const std::string first = readFile(log);
+  bool complete = false;
+  const auto lines = splitCrLf(first, complete);
+  ASSERT_TRUE(complete);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), kCancelLine), 0)
+      << "the double-click cancelled the scan it started";
+  ASSERT_GT(lines.size(), 1u);
+
+  ASSERT_NO_FATAL_FAILURE(clickStartCancel());
+  const auto deadline = Clock::now() + kLogAppearTimeout;
+  while (!fs::exists(temporary) && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(fs::exists(temporary)) << "the second scan did not begin" << diagnostics();
+  std::this_thread::sleep_for(300ms);
+  ASSERT_NO_FATAL_FAILURE(killProgram());
+  EXPECT_TRUE(readFile(log) == first) << "the first scan's log changed";
 }
 
 }  // namespace

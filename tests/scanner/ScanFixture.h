@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,7 +20,16 @@
 namespace scantest {
 
 inline constexpr const char* kLogName = "protokoll-12-06-2026-14-05-09.txt";
+// What a scan writes under until it ends (its name in UTF-8, as on the disk).
+inline constexpr const char* kTemporaryName =
+    "protokoll-12-06-2026-14-05-09-UNVOLLST\xC3\x84NDIG.txt";
+// The log's own lines as the bytes of the file (Windows-1252).
 inline constexpr const char* kHeader = "HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: 12-06-2026 14:05:09";
+inline constexpr const char* kCancel =
+    "SCANVORGANG WURDE MANUELL ABGEBROCHEN! NICHT VOLLST\xC4NDIG!";
+inline constexpr const char* kNote1 = "HINWEIS: Es konnten nicht alle Dateien erfasst werden, ";
+inline constexpr const char* kNote2 = "da Sie beim Ausf\xFChren des Scanners nicht als ";
+inline constexpr const char* kNote3 = "Administrator dieses PC angemeldet waren! ";
 
 class ScanTest : public ::testing::Test {
  protected:
@@ -30,6 +40,10 @@ class ScanTest : public ::testing::Test {
     platform::App.Path = "P:\\tools";
     programDir = prog.dir("tools");
     platform::setClock(testsupport::fixedClock(2026, 12, 6, 14, 5, 9));
+    // Each click a second after the one before: never the second half of a double-click.
+    platform::setMonotonicClock([t = std::chrono::steady_clock::time_point{}]() mutable {
+      return t += std::chrono::seconds(1);
+    });
     app::ScanDrives = {"C:\\"};
     app::DirsFound = 0;
     app::FilesFound = 0;
@@ -39,6 +53,7 @@ class ScanTest : public ::testing::Test {
     platform::CloseAll();
     scanner::destroyMainWindow();
     platform::setClock({});
+    platform::setMonotonicClock({});
     platform::setSystemDrives(platform::DriveTable{});
     platform::resetProgramEnded();
   }
@@ -68,11 +83,10 @@ class ScanTest : public ::testing::Test {
   }
 
   std::filesystem::path logPath() const { return programDir / kLogName; }
-  // The log's lines, decoded from Windows-1252.
+  std::filesystem::path temporaryPath() const { return programDir / kTemporaryName; }
+  // The log's lines as bytes.
   std::vector<std::string> logLines() const {
-    std::vector<std::string> lines = testsupport::splitCrLf(testsupport::readFile(logPath()));
-    for (auto& line : lines) line = platform::fromAnsi(line);
-    return lines;
+    return testsupport::splitCrLf(testsupport::readFile(logPath()));
   }
   std::vector<std::string> statusLines() const { return scanner::mainWindow()->ListStatus.items(); }
 

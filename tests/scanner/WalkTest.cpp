@@ -3,14 +3,16 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
+#include <set>
 
 #include "platform/HostDirectory.h"
 #include "scanner/ScanFixture.h"
-#include "scanner/ScanLog.h"
 
 namespace scantest {
 namespace {
@@ -53,10 +55,8 @@ TEST_F(DeniedTest, UnreadableSubdirectoryIsSkippedAndEverythingElseListed) {
   ::chmod((c.path() / "B").c_str(), 0);
   const ChildScan r = scanUnprivileged();
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_THAT(r.log,
-              ElementsAre(kHeader, "C:\\C\\c.txt", "C:\\A\\a.txt", "C:\\r.txt",
-                          std::string(scanner::kNoteLines[0]), std::string(scanner::kNoteLines[1]),
-                          std::string(scanner::kNoteLines[2])));
+  EXPECT_THAT(r.log, ElementsAre(kHeader, "C:\\C\\c.txt", "C:\\A\\a.txt", "C:\\r.txt", kNote1,
+                                 kNote2, kNote3));
   EXPECT_THAT(r.status,
               ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C",
                           "Festplatte C:\\ wird gescannt...", "Zugriff verweigert auf C:\\B",
@@ -77,10 +77,7 @@ TEST_F(DeniedTest, CancelAfterADeniedDirectoryWritesCancelThenNote) {
   host.atYield(2, [] { scanner::mainWindow()->CommandStartCancel.click(); });
   const ChildScan r = scanUnprivileged();
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_THAT(
-      r.log,
-      ElementsAre(kHeader, std::string(scanner::kCancelLine), std::string(scanner::kNoteLines[0]),
-                  std::string(scanner::kNoteLines[1]), std::string(scanner::kNoteLines[2])));
+  EXPECT_THAT(r.log, ElementsAre(kHeader, kCancel, kNote1, kNote2, kNote3));
 }
 
 TEST_F(DeniedTest, UnreadableDriveRootIsReportedAndTheScanCompletes) {
@@ -92,9 +89,7 @@ TEST_F(DeniedTest, UnreadableDriveRootIsReportedAndTheScanCompletes) {
   const ChildScan r = scanUnprivileged();
   ::chmod(c.path().c_str(), 0700);
   ASSERT_EQ(r.exitCode, 0);
-  EXPECT_THAT(
-      r.log, ElementsAre(kHeader, "D:\\d.txt", std::string(scanner::kNoteLines[0]),
-                         std::string(scanner::kNoteLines[1]), std::string(scanner::kNoteLines[2])));
+  EXPECT_THAT(r.log, ElementsAre(kHeader, "D:\\d.txt", kNote1, kNote2, kNote3));
   ASSERT_GE(r.status.size(), 4u);
   EXPECT_EQ(r.status[3], "Zugriff verweigert auf C:\\");
   EXPECT_EQ(r.status.back(), "visible");
@@ -122,7 +117,7 @@ TEST_F(ScanTest, HiddenEntriesAreListedInCaseInsensitiveOrder) {
   scan();
   EXPECT_THAT(logLines(),
               ElementsAre(kHeader, "C:\\.versteckt", "C:\\A.txt", "C:\\b.txt", "C:\\c.txt",
-                          "C:\\\xC3\x9C"
+                          "C:\\\xDC"
                           "ber.txt"));
 }
 
@@ -139,10 +134,40 @@ TEST_F(ScanTest, OddNamesCannotSplitOrForgeALogLine) {
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_THAT(std::vector<std::string>(lines.begin() + 1, lines.end()),
               ElementsAre("C:\\back?slash",
-                          "C:\\gr\xC3\xBC\xC3\x9F"
+                          "C:\\gr\xFC\xDF"
                           "e.txt",
-                          "C:\\kaputt??.txt", "C:\\zeile?C:?gefaelscht.txt", "C:\\??.txt"));
+                          "C:\\kaputt\xFF\xFE.txt", "C:\\zeile?C:?gefaelscht.txt", "C:\\??.txt"));
   EXPECT_EQ(app::FilesFound, 5);
+}
+
+// Old 8-bit names: each byte is the Windows-1252 character of the same value, so
+// that names differing in one byte stay apart; the five bytes 1252 leaves
+// undefined are "?".
+TEST_F(ScanTest, Latin1NamesKeepTheirBytesInTheLog) {
+  for (const char* name : {"caf\xE9", "\xC4rger", "preis\x80", "leer\x81", "x\x9D"}) c.file(name);
+  scan();
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\caf\xE9", "C:\\leer?", "C:\\preis\x80",
+                                      "C:\\x?", "C:\\\xC4rger"));
+}
+
+// Every byte value of a one-byte name gives a line of its own, except the ones
+// the log cannot hold ("\\", control characters, the five undefined).
+TEST_F(ScanTest, OneByteNamesCollapseOnlyWhereTheLogCannotHoldThem) {
+  int made = 0;
+  for (int b = 1; b < 256; ++b) {
+    if (b == '/' || b == '.') continue;
+    c.file(std::string(1, static_cast<char>(b)));
+    ++made;
+  }
+  scan();
+  const auto lines = logLines();
+  ASSERT_EQ(lines.size(), static_cast<size_t>(made) + 1);
+  const std::set<std::string> distinct(lines.begin() + 1, lines.end());
+  // 253 names; 31 control characters, "\\", DEL and five undefined bytes are "?",
+  // the same line as the name "?" itself.
+  EXPECT_EQ(made, 253);
+  EXPECT_EQ(distinct.size(), 253u - 39 + 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\?"), 31 + 1 + 1 + 5 + 1);
 }
 
 TEST_F(ScanTest, MountPointsAreNotCrossed) {
@@ -206,6 +231,105 @@ TEST_F(ScanTest, VanishingDirectoryIsPassedOverSilently) {
   EXPECT_THAT(host.messages, IsEmpty());
   EXPECT_FALSE(form.LabelHinweis.Visible());
   EXPECT_EQ(statusLines().size(), 4u);
+}
+
+// Drive D: on the tests' own FUSE file system (support/ErrorFs.cpp), in a private
+// mount namespace: its folder "kaputt" fails with EIO, "weg" with ENXIO.
+class BrokenDiskTest : public ScanTest {
+ protected:
+  // Runs `scanAndReport` in a child with D: mounted; the reason why not where the
+  // machine cannot mount it, else empty.
+  std::string withBrokenDisk(const std::function<void(pid_t)>& scanAndReport) {
+#ifndef RZ_ERROR_FS
+    (void)scanAndReport;
+    return "built without libfuse3 (Debian package libfuse3-dev)";
+#else
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) return "no /dev/fuse on this machine";
+    struct stat before {};
+    ::stat(d.path().c_str(), &before);
+    const int rc = testsupport::runWithPrivateMounts([&]() -> int {
+      const pid_t fs = ::fork();
+      if (fs == 0) {
+        ::execl(RZ_ERROR_FS, RZ_ERROR_FS, d.path().c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      struct stat now {};
+      for (int i = 0; i < 500; ++i) {
+        if (::stat(d.path().c_str(), &now) == 0 && now.st_dev != before.st_dev) break;
+        ::usleep(10000);
+      }
+      if (now.st_dev == before.st_dev) return 3;
+      std::vector<platform::Drive> drives = {
+          {'C', c.path().string(), platform::DRIVE_FIXED, "ext4", "x"},
+          {'D', d.path().string(), platform::DRIVE_FIXED, "fuse.rz-error-fs", "rz-error-fs"},
+          {'P', prog.path().string(), platform::DRIVE_FIXED, "ext4", "x"}};
+      platform::setSystemDrives(platform::DriveTable::fromDrives(drives));
+      app::ScanDrives = {"C:\\", "D:\\"};
+      scanAndReport(fs);
+      ::kill(fs, SIGKILL);
+      ::waitpid(fs, nullptr, 0);
+      return 0;
+    });
+    if (rc == testsupport::kNoPrivateMounts || rc == 3) {
+      return "this machine allows no FUSE mount in a private mount namespace";
+    }
+    EXPECT_EQ(rc, 0);
+    return {};
+#endif
+  }
+
+  void report(scanner::FormSpurlauf& form) {
+    std::ofstream out(prog.path() / "status.txt", std::ios::binary);
+    for (const auto& line : form.ListStatus.items()) out << line << "\r\n";
+  }
+  std::vector<std::string> reported() const {
+    return testsupport::splitCrLf(testsupport::readFile(prog.path() / "status.txt"));
+  }
+};
+
+TEST_F(BrokenDiskTest, FoldersWithIoErrorsAreNamedAndTheLogMarkedIncomplete) {
+  c.file("c.txt");
+  const std::string cannot = withBrokenDisk([&](pid_t) { report(scan()); });
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\c.txt", "D:\\gut\\a.txt", "D:\\gut\\b.txt",
+                                      "D:\\z.txt", kNote1, kNote2, kNote3));
+  EXPECT_THAT(reported(),
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C, D",
+                          "Festplatte C:\\ wird gescannt...", "Festplatte D:\\ wird gescannt...",
+                          "Verzeichnis konnte nicht gelesen werden: D:\\weg (Ger\xC3\xA4t nicht "
+                          "verf\xC3\xBCgbar)",
+                          "Verzeichnis konnte nicht gelesen werden: D:\\kaputt (Fehler beim Lesen "
+                          "oder Schreiben des Datentr\xC3\xA4gers)",
+                          "SCAN-ENDE: 12-06-2026 14:05:09"));
+}
+
+// The drive's file system goes away in the middle of the scan (its server ends):
+// every folder not yet read is named, and the log says it is incomplete.
+TEST_F(BrokenDiskTest, DriveThatGoesAwayDuringTheScanMarksTheLogIncomplete) {
+  c.file("c.txt");
+  const std::string cannot = withBrokenDisk([&](pid_t fs) {
+    // Yields: C: (1), D: (2); the folders below D: are not read yet.
+    host.atYield(2, [fs] {
+      ::kill(fs, SIGKILL);
+      ::waitpid(fs, nullptr, 0);
+    });
+    report(scan());
+  });
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  const auto lines = logLines();
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[1], "C:\\c.txt");
+  EXPECT_THAT(std::vector<std::string>(lines.end() - 3, lines.end()),
+              ElementsAre(kNote1, kNote2, kNote3));
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "D:\\gut\\a.txt"), 0);
+  // Whichever folder of D: the walk came to first: named with the reason.
+  const auto status = reported();
+  const std::string prefix = "Verzeichnis konnte nicht gelesen werden: D:\\";
+  const std::string reason = " (Ger\xC3\xA4t nicht verf\xC3\xBCgbar)";
+  EXPECT_TRUE(std::any_of(status.begin(), status.end(), [&](const std::string& line) {
+    return line.rfind(prefix, 0) == 0 && line.size() > reason.size() &&
+           line.compare(line.size() - reason.size(), reason.size(), reason) == 0;
+  })) << testing::PrintToString(status);
 }
 
 TEST_F(ScanTest, DirectoryLargerThanSixteenBitCountsIsListedWhole) {

@@ -112,4 +112,5 @@ int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int(
   return waitFor(pid);
 }
 
+
 }  // namespace testsupport

@@ -182,7 +182,13 @@ click_button() {
   xdotool mousemove --window "$window" 640 328 click 1
 }
 
-# The one log in a folder (waits up to 15 s for it).
+# The log's own name for the temporary file a scan writes under until it ends.
+final_name() {  # temporary file
+  echo "${1/-UNVOLLSTÄNDIG/}"
+}
+
+# The one log in a folder (waits up to 15 s for it): the temporary file of the
+# scan while it runs.
 log_in() {  # folder-name
   local log=
   for _ in $(seq 300); do
@@ -242,16 +248,18 @@ deadline=$(($(date +%s) + 120))
 while :; do
   [ "$(date +%s)" -lt "$deadline" ] || fail "the scan did not finish within 120 s"
   kill -0 "$program_pid" 2>/dev/null || fail "the program ended during the scan: $(cat "$work/rz-full.out")"
-  size=$(stat -c %s "$log")
-  if [ "$size" != "$last_size" ]; then
-    last_size=$size
-    stable_since=$(date +%s)
+  # The scan ends when its temporary file takes the log's name.
+  if [ ! -e "$log" ] && [ -e "$(final_name "$log")" ]; then
     grown_after=$(seconds_since "$began")
-  elif [ $(($(date +%s) - stable_since)) -ge 2 ] && ! is_open "$log"; then
     break
   fi
-  sleep 0.25
+  sleep 0.05
 done
+temporary=$log
+log=$(final_name "$temporary")
+[ "$temporary" != "$log" ] || fail "the scan did not write under a temporary name: $(basename "$log")"
+[ ! -e "$temporary" ] || fail "the temporary file is left beside the log"
+last_size=$(stat -c %s "$log")
 say "scan complete: $(wc -l <"$log") lines, $last_size bytes, the last of them about $grown_after s after the log appeared"
 
 # Close it like a person would (the close box) and wait for its end.
@@ -292,21 +300,24 @@ while IFS= read -r path; do
 done < <(grep -a -E '^C:\\' "$work/full.txt" | iconv -f CP1252 -t UTF-8 | sed -e 's|^C:\\||' -e 's|\\|/|g')
 [ "$c_lines" -gt 100 ] || fail "only $c_lines files of C: in the log"
 [ ${#missing[@]} -eq 0 ] || fail "C: lines that name no file: ${missing[*]:0:5}"
-# The program's own log is one of C:'s files.
-grep -a -q -x -F "C:\\rz-full\\$(basename "$log")" "$work/full.txt" || fail "the log does not list itself"
+# The program's own log, under its temporary name while the scan ran, is one of
+# C:'s files.
+grep -a -q -x -F "C:\\rz-full\\$(basename "$temporary" | iconv -f UTF-8 -t CP1252)" "$work/full.txt" ||
+  fail "the log does not list its temporary file"
 say "full scan: D: and N: match ($(wc -l <"$work/scanned.txt") files), C: $c_lines files well-formed; checked $(seconds_since "$began") s after the log appeared"
 
 # --- 2. A cancelled scan. ---------------------------------------------------------
 start_program rz-cancel
 click_button
 log=$(log_in rz-cancel)
-# Half a second into the scan; on a machine that scans the drives in less than
-# two seconds, a quarter of the full scan's time.
-sleep "$(awk -v full="$grown_after" 'BEGIN { d = full / 4; printf "%.2f", d < 0.5 ? d : 0.5 }')"
+# Past the double-click time (a click within it belongs to the click on "start").
+sleep 0.6
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended before the second click"
 click_button
 wait_exit 30 || fail "the program did not end within 30 s after the cancel (a scan that was over before the second click starts anew)"
-log=$(log_in rz-cancel)
+[ ! -e "$log" ] || fail "the cancelled scan's temporary file is left"
+log=$(final_name "$log")
+[ -e "$log" ] || fail "the cancelled scan's log did not take its name"
 say "cancelled: $(wc -l <"$log") lines"
 
 tr -d '\r' <"$log" >"$work/cancel.txt"

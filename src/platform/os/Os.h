@@ -42,6 +42,9 @@ int errorNumber(NativeError error);
 bool isAccessDenied(NativeError error);
 // The error for "no such file or folder".
 bool isNotFound(NativeError error);
+// The error of an exclusive create that found an entry of that name (EEXIST,
+// ERROR_FILE_EXISTS).
+bool isAlreadyExists(NativeError error);
 
 // --- paths ----------------------------------------------------------------------------
 

@@ -105,6 +105,10 @@ void QtHost::showForm(platform::Form& form) {
   w->activateWindow();
 }
 
+std::chrono::milliseconds QtHost::doubleClickInterval() const {
+  return std::chrono::milliseconds(QApplication::doubleClickInterval());
+}
+
 void QtHost::end() {
   m_updates.stop();
   for (const auto& w : m_windows) w->hide();

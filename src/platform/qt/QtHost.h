@@ -45,6 +45,8 @@ class QtHost final : public platform::UiHost {
   void msgBox(const std::string& prompt) override;
   // Creates the form's window on first show, brings it up to date and shows it.
   void showForm(platform::Form& form) override;
+  // QApplication::doubleClickInterval().
+  std::chrono::milliseconds doubleClickInterval() const override;
   // Hides every window and makes exec() return.
   void end() override;
 

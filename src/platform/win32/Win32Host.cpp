@@ -317,6 +317,10 @@ void Win32Host::showForm(platform::Form& form) {
   ::UpdateWindow(m_windows.back()->hwnd());
 }
 
+std::chrono::milliseconds Win32Host::doubleClickInterval() const {
+  return std::chrono::milliseconds(::GetDoubleClickTime());
+}
+
 void Win32Host::end() {
   m_ended = true;
   for (const auto& w : m_windows) ::ShowWindow(w->hwnd(), SW_HIDE);

@@ -30,6 +30,8 @@ class Win32Host final : public platform::UiHost {
   void msgBox(const std::string& prompt) override;
   // Creates the form's window on first show (controls included) and shows it.
   void showForm(platform::Form& form) override;
+  // GetDoubleClickTime.
+  std::chrono::milliseconds doubleClickInterval() const override;
   // Destroys every window and ends the message loop.
   void end() override;
 

@@ -60,7 +60,10 @@ NativeError writeFile(File& file, std::string_view data) {
 }
 
 NativeError flushToDisk(File& file) {
-  return ::fsync(fdOf(file)) == 0 ? 0 : errno;
+  if (::fsync(fdOf(file)) == 0) return 0;
+  // A file that cannot be synced (a device, some FUSE file systems) is as durable
+  // as it gets.
+  return errno == EINVAL || errno == EROFS ? 0 : errno;
 }
 
 NativeError closeFile(File& file) {

@@ -61,6 +61,10 @@ bool isNotFound(NativeError error) {
   return error == ENOENT;
 }
 
+bool isAlreadyExists(NativeError error) {
+  return error == EEXIST;
+}
+
 std::string executablePath() {
   std::string buffer(4096, '\0');
   for (;;) {

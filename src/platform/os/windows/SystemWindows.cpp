@@ -52,6 +52,10 @@ bool isNotFound(NativeError error) {
   return static_cast<DWORD>(error) == ERROR_FILE_NOT_FOUND ||
          static_cast<DWORD>(error) == ERROR_PATH_NOT_FOUND;
 }
+bool isAlreadyExists(NativeError error) {
+  return static_cast<DWORD>(error) == ERROR_FILE_EXISTS ||
+         static_cast<DWORD>(error) == ERROR_ALREADY_EXISTS;
+}
 
 namespace {
 

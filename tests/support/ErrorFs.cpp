@@ -1,0 +1,89 @@
+// A small FUSE file system for the tests: fixed folders and files, and folders
+// that fail as a broken disk does. Usage: rz_error_fs MOUNTPOINT (stays in the
+// foreground, single-threaded, until unmounted or killed).
+//
+//   /gut/a.txt      a file
+//   /gut/b.txt      a file
+//   /kaputt/        a folder whose reading fails with EIO
+//   /weg/           a folder whose reading fails with ENXIO (a device gone)
+//   /z.txt          a file
+#define FUSE_USE_VERSION 31
+#include <fuse.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Node {
+  const char* path;
+  bool folder;
+  int error;  // what opening or reading the folder fails with
+};
+
+constexpr Node kNodes[] = {
+    {"/", true, 0},           {"/gut", true, 0},      {"/gut/a.txt", false, 0},
+    {"/gut/b.txt", false, 0}, {"/kaputt", true, EIO}, {"/weg", true, ENXIO},
+    {"/z.txt", false, 0},
+};
+
+const Node* find(const char* path) {
+  for (const Node& n : kNodes) {
+    if (std::strcmp(n.path, path) == 0) return &n;
+  }
+  return nullptr;
+}
+
+int getattr(const char* path, struct stat* st, fuse_file_info*) {
+  const Node* n = find(path);
+  if (!n) return -ENOENT;
+  std::memset(st, 0, sizeof *st);
+  st->st_mode = n->folder ? (S_IFDIR | 0755) : (S_IFREG | 0644);
+  st->st_nlink = n->folder ? 2 : 1;
+  return 0;
+}
+
+int opendir(const char* path, fuse_file_info*) {
+  const Node* n = find(path);
+  if (!n) return -ENOENT;
+  if (!n->folder) return -ENOTDIR;
+  return -n->error;
+}
+
+int readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+            fuse_readdir_flags) {
+  const Node* n = find(path);
+  if (!n) return -ENOENT;
+  if (n->error) return -n->error;
+  fill(buf, ".", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
+  fill(buf, "..", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
+  const std::string prefix = std::strcmp(path, "/") == 0 ? "/" : std::string(path) + "/";
+  for (const Node& child : kNodes) {
+    const std::string p = child.path;
+    if (p.size() <= prefix.size() || p.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string name = p.substr(prefix.size());
+    if (name.find('/') != std::string::npos) continue;
+    struct stat st {};
+    st.st_mode = child.folder ? (S_IFDIR | 0755) : (S_IFREG | 0644);
+    fill(buf, name.c_str(), &st, 0, static_cast<fuse_fill_dir_flags>(0));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  fuse_operations ops{};
+  ops.getattr = getattr;
+  ops.opendir = opendir;
+  ops.readdir = readdir;
+  char* args[] = {argv[0],
+                  const_cast<char*>("-f"),
+                  const_cast<char*>("-s"),
+                  const_cast<char*>("-o"),
+                  const_cast<char*>("fsname=rz-error-fs"),
+                  argv[1]};
+  return fuse_main(6, args, &ops, nullptr);
+}
