@@ -1,6 +1,7 @@
 // The scan log: its name and the lines a scan writes into it.
 //
-// The log is a Windows-1252 text file with CR LF line ends in the program's folder.
+// The log is a Windows-1252 text file with CR LF line ends in the program's folder
+// (or the user's own folder for the program, platform/LogFolder.h).
 // Every failure to open, write or close it is raised as ScanLogError, so the walk,
 // which passes over problems with single directories, can never swallow it.
 #pragma once
