@@ -1,6 +1,7 @@
 #!/bin/sh
 # Draws the program's icon (32 x 32, 16 colours, XPM) and logo (281 x 58, PNG)
-# with ImageMagick. Run it in this folder; it overwrites icon.xpm and logo.png.
+# with ImageMagick, and from them the Windows resources and the desktop icons.
+# Run it in this folder; it overwrites every file it makes.
 # Needs ImageMagick's convert and the DejaVu fonts (fonts-dejavu-core).
 set -eu
 cd "$(dirname "$0")"
@@ -36,3 +37,23 @@ convert -size 281x58 xc:'#F4F6FA' \
 # as a 24-bit BMP, the icon as an ICO. Made from the two files above.
 convert logo.png -background '#F4F6FA' -alpha remove -type TrueColor BMP3:logo.bmp
 convert icon.xpm -background none -define icon:auto-resize=32,16 icon.ico
+
+# The desktop icons (hicolor, installed by CMake): 16 and 32 are the window icon
+# itself; 48 to 256 are the same picture drawn at 256 x 256 with smooth edges (the
+# coordinates above times eight) and scaled down.
+convert icon.xpm -depth 8 -strip -define png:exclude-chunks=date,time icon-32.png
+convert icon.xpm -resize 16x16 -depth 8 -strip -define png:exclude-chunks=date,time icon-16.png
+convert -size 256x256 xc:none \
+  -fill '#808080' -stroke '#000000' -strokewidth 8 -draw 'roundrectangle 20,36 236,228 24,24' \
+  -fill '#C0C0C0' -stroke '#000000' -draw 'roundrectangle 20,28 228,220 24,24' \
+  -fill '#FFFFFF' -stroke '#808080' -draw 'circle 108,124 108,44' \
+  -fill none -stroke '#C0C0C0' -draw 'circle 108,124 108,76' \
+  -fill '#000080' -stroke '#000000' -draw 'circle 108,124 108,108' \
+  -stroke '#800000' -strokewidth 16 -draw 'line 196,60 132,132' \
+  -strokewidth 8 -fill '#000080' -stroke '#000000' -draw 'circle 196,60 196,44' \
+  -fill '#00FF00' -stroke '#008000' -draw 'rectangle 188,180 204,196' \
+  -depth 8 -strip -define png:exclude-chunks=date,time icon-256.png
+for size in 48 64 128; do
+  convert icon-256.png -resize ${size}x${size} -depth 8 -strip \
+    -define png:exclude-chunks=date,time icon-$size.png
+done

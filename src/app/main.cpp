@@ -1,5 +1,6 @@
 // Rozozovuvor-Ororuzi: lists every file of the machine's fixed and network drives.
 #include "app/Module1.h"
+#include "platform/LogFolder.h"
 #include "platform/Runtime.h"
 #include "platform/qt/QtHost.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char** argv) {
   qtui::QtHost host(argc, argv);
   platform::setUiHost(&host);
   platform::App.Path = platform::executableFolder();
+  platform::setFolderSystem(&platform::machineFolders());
   app::Main();
   return host.exec();
 }

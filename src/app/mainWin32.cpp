@@ -1,5 +1,6 @@
 // Rozozovuvor-Ororuzi on Windows: the same start-up, the system's own windows.
 #include "app/Module1.h"
+#include "platform/LogFolder.h"
 #include "platform/Runtime.h"
 #include "platform/win32/Win32Host.h"
 
@@ -7,6 +8,7 @@ int main() {
   win32ui::Win32Host host;
   platform::setUiHost(&host);
   platform::App.Path = platform::executableFolder();
+  platform::setFolderSystem(&platform::machineFolders());
   app::Main();
   return host.exec();
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/Module1.h"
+#include "platform/LogFolder.h"
 #include "platform/Runtime.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
@@ -102,7 +103,10 @@ FormSpurlauf::FormSpurlauf()
 }
 
 void FormSpurlauf::INITIALIZE() {
-  app::LogFileName = scanLogName(platform::App.Path, platform::DateText(), platform::TimeText());
+  // App.Path stays the program's folder; only the log moves when the user may not
+  // write there.
+  app::LogFileName = scanLogName(platform::logFolder(platform::App.Path), platform::DateText(),
+                                 platform::TimeText());
   LabelTitel.setCaption(platform::Replace(LabelTitel.Caption(), "***", app::LogFileName));
   AddStatusLine("Bereit zum Scannen der Festplatten - bitte Start-Taste drücken.");
   LabelHalvek.setCaption(

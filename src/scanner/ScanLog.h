@@ -1,7 +1,8 @@
 // The scan log: its name and the lines a scan writes into it.
 //
 // The log is a text file in the ANSI code page (Windows-1252 on Linux) with CR LF
-// line ends in the program's folder. A scan writes it under a temporary name beside
+// line ends in the program's folder (or the user's own folder for the program,
+// platform/LogFolder.h). A scan writes it under a temporary name beside
 // it (created anew, never through a link, readable by its owner only) and gives it
 // the log's own name only when the scan ends by completing or by a cancel, after
 // its content is on the disk. So a file under the log's name is always a whole

@@ -6,6 +6,7 @@
 #include "app/Module1.h"
 #include "app/cdsubs.h"
 #include "platform/Drives.h"
+#include "platform/LogFolder.h"
 #include "platform/Runtime.h"
 #include "platform/Shell.h"
 #include "scanner/FormSpurlauf.h"
@@ -126,6 +127,29 @@ TEST_F(StartupTest, WindowIsShownOnlyWithItsFinishedTexts) {
   form.INITIALIZE();
   EXPECT_EQ(recording.statusAtShow.size(), 1u);
   EXPECT_EQ(recording.titleAtShow.find("***"), std::string::npos);
+}
+
+// An installed program whose folder the user may not write to.
+class InstalledFolders final : public platform::FolderSystem {
+ public:
+  bool mayCreateFilesIn(const std::string& folder) override { return folder == kOwn; }
+  std::optional<std::string> userProgramFolder() override { return kOwn; }
+  bool createFolders(const std::string&) override { return true; }
+  static constexpr const char* kOwn = "C:\\home\\anna\\.local\\share\\rozozovuvor-ororuzi";
+};
+
+TEST_F(StartupTest, InstalledProgramMovesOnlyTheLogAndTheWindowNamesItsFolder) {
+  InstalledFolders folders;
+  platform::setFolderSystem(&folders);
+  app::Main();
+  platform::setFolderSystem(nullptr);
+  const std::string log =
+      "C:\\home\\anna\\.local\\share\\rozozovuvor-ororuzi\\protokoll-12-06-2026-14-05-09.txt";
+  EXPECT_EQ(app::LogFileName, log);
+  EXPECT_NE(scanner::mainWindow()->LabelTitel.Caption().find("  " + log + " . "),
+            std::string::npos);
+  EXPECT_EQ(platform::App.Path, "C:\\programme\\rozo");
+  EXPECT_EQ(app::MediaListFileName, "C:\\programme\\rozo\\medienliste.txt");
 }
 
 TEST_F(StartupTest, UnreadableMountTableStillOpensTheWindow) {

@@ -163,6 +163,29 @@ NativeError renameReplacing(const std::string& from, const std::string& to);
 // does that itself. May block.
 NativeError syncFolder(const std::string& hostPath);
 
+// --- the user's own folders ----------------------------------------------------------------
+
+// Where the system keeps a user's data for programs, as it names it. Linux:
+// XDG_DATA_HOME as set (nullopt when unset) and the home folder ($HOME, else the
+// user's passwd entry; empty when neither names one). Windows: the known folder
+// LocalAppData (empty when the system names none).
+struct UserDataPlaces {
+  std::optional<std::string> xdgDataHome;
+  std::string home;
+  std::string localAppData;
+};
+UserDataPlaces userDataPlaces();
+// True when the user may create files in the folder at a host path. Linux asks
+// access() (a read-only file system says no as well); Windows creates and drops a
+// probe file, since only trying tells what the folder's access list allows. May
+// block.
+bool mayCreateFilesIn(const std::string& hostPath);
+// Creates the folder and its missing parents, those it creates open to the user
+// alone (mode 0700 on Linux; on Windows they inherit their parent's access list);
+// existing ones are left as they are. 0 when the folder exists afterwards. May
+// block.
+NativeError createFolders(const std::string& hostPath);
+
 // --- drives ---------------------------------------------------------------------------------
 
 // One row of a mount table (Linux), as the system reports it.
