@@ -1,7 +1,8 @@
 // Reading directories with FindFirstFileExW/FindNextFileW. Paths go to the system
-// with the "\\?\" prefix, so depth is not limited by MAX_PATH. A reparse point
-// (symbolic link, junction, mounted volume) is never entered: it is listed as a
-// file, and a walk stays on its drive.
+// with the "\\?\" prefix, so depth is not limited by MAX_PATH. A link, junction
+// or mounted volume is never entered: it is listed as a file, and a walk stays on
+// its drive; a folder whose reparse point is no link (cloud files) is walked
+// (walkedAsFolder).
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "platform/Drives.h"
 #include "platform/Error.h"
 #include "platform/HostDirectory.h"
+#include "platform/ReparsePoint.h"
 #include "platform/Text.h"
 #include "platform/win32/Win32Util.h"
 
@@ -83,8 +85,7 @@ std::shared_ptr<DirectoryListing> readDirectory(const std::wstring& path, const 
     do {
       const wchar_t* name = data.cFileName;
       if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
-      const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                             !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+      const bool directory = walkedAsFolder(data.dwFileAttributes, data.dwReserved0);
       std::string utf8 = win32::narrow(name);
       if (directory) {
         childHost.resize(childBase);

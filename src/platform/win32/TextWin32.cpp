@@ -71,7 +71,9 @@ void appendAnsi(std::string& out, std::string_view utf8) {
   out.append(utf8.substr(0, pos));
   if (pos == size) return;
   // The rest through UTF-16; a byte that is no UTF-8 becomes "?" as a character
-  // that the code page cannot hold does. No best-fit: "ł" is "?", not "l".
+  // that the code page cannot hold does. No best-fit: "ł" is "?", not "l". No
+  // ANSI code page holds a character beyond the BMP: one "?" for it, not one per
+  // surrogate.
   std::wstring wide;
   wide.reserve(size - pos);
   while (pos < size) {
@@ -80,8 +82,7 @@ void appendAnsi(std::string& out, std::string_view utf8) {
       wide.push_back(L'?');
       ++pos;
     } else if (cp >= 0x10000) {
-      wide.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      wide.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+      wide.push_back(L'?');
     } else {
       wide.push_back(static_cast<wchar_t>(cp));
     }
