@@ -8,6 +8,9 @@
 # temporary folder tree, declared as such in the prefix's drive settings. C: stays
 # (the prefix's drive_c, a fixed drive as well).
 #
+# 0. The layout at 96, 120 and 144 DPI (the prefix's LogPixels): the main window,
+#    started as the program starts it, measures its texts in its own fonts
+#    (LAYOUT-CHECK.exe); each must fit its control.
 # 1. A full scan: start the program, click "start", wait until the log is
 #    complete and closed, close the window (close box: SC_CLOSE). The log's D: and
 #    N: lines must be exactly the test folders' files as Windows paths in
@@ -20,13 +23,14 @@
 #    by the note lines).
 # 3. Space on "start" begins a scan, a click on "abbrechen" cancels it.
 #
-# Usage: scan-under-wine.sh PROGRAM.exe CLOSE-WINDOW.exe FOCUSED-CONTROL.exe
+# Usage: scan-under-wine.sh PROGRAM.exe CLOSE-WINDOW.exe FOCUSED-CONTROL.exe LAYOUT-CHECK.exe
 # Exit code 0: passed, 1: failed, 77: skipped (no Xvfb, xdotool or wine).
 set -euo pipefail
 
 program=$(realpath "$1")
 closer=$(realpath "$2")
 focuser=$(realpath "$3")
+layout_checker=$(realpath "$4")
 
 for tool in Xvfb xdotool xprop wine wineboot wineserver iconv; do
   if ! command -v "$tool" >/dev/null; then
@@ -134,6 +138,21 @@ find "$WINEPREFIX/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
   rm -f "$link"
   mkdir -p "$link"
 done
+
+# --- 0. The layout at 100, 125 and 150 %. -----------------------------------------
+set_dpi() {  # dpi
+  in_wine wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+    fail "could not set LogPixels to $1"
+}
+for dpi in 96 120 144; do
+  set_dpi "$dpi"
+  if ! in_wine wine "$layout_checker" "$dpi" >"$work/layout-$dpi.txt" 2>/dev/null; then
+    fail "the layout at $dpi DPI:
+$(tr -d '\r' <"$work/layout-$dpi.txt" | grep -a -v '^ok')"
+  fi
+  say "layout at $dpi DPI: $(head -n1 "$work/layout-$dpi.txt" | tr -d '\r'), $(grep -a -c '^ok' "$work/layout-$dpi.txt") texts fit"
+done
+set_dpi 96
 
 wait "$drives_pid" || fail "could not make the test drives"
 drives_pid=

@@ -130,7 +130,11 @@ class FormWindow final : public platform::FormView {
           markDefault(HIWORD(wParam) == BN_SETFOCUS ? it->first : nullptr);
           return 0;
         }
-        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == STN_CLICKED) {
+        // A button that notifies its focus reports the second click of a double
+        // click as BN_DOUBLECLICKED instead of pressing itself again: a click too.
+        const bool doubleClick = HIWORD(wParam) == BN_DOUBLECLICKED &&
+                                 it->second->kind() == platform::ControlKind::CommandButton;
+        if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == STN_CLICKED || doubleClick) {
           platform::Control* control = it->second;
           platform::runUserAction([control] { control->click(); });
           return 0;
