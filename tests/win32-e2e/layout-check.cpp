@@ -3,8 +3,9 @@
 // own fonts, that every text fits its control: a label's text wrapped within its
 // box is no taller than the box (the hidden note label too), a button's caption
 // and the status list's line are no wider than the control. Prints what it
-// measured. Argument: the DPI the window must have (the wine prefix's LogPixels).
-// Exit code 0 when everything fits at that DPI, 1 when not, 2 on wrong use.
+// measured. Arguments: the DPI the window must have (the wine prefix's LogPixels)
+// and optionally one it is then told it moved to (WM_DPICHANGED); it is measured
+// again there. Exit code 0 when everything fits, 1 when not, 2 on wrong use.
 #include <windows.h>
 
 #include <cstdio>
@@ -75,43 +76,31 @@ std::string utf8(const std::wstring& text) {
   return out;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc != 2) return 2;
-  const UINT wanted = static_cast<UINT>(std::wcstoul(argv[1], nullptr, 10));
-  win32ui::Win32Host host;
-  platform::setUiHost(&host);
-  platform::App.Path = platform::executableFolder();
-  app::Main();
-  host.doEvents();
-
-  Found found;
-  ::EnumThreadWindows(::GetCurrentThreadId(), visitTop, reinterpret_cast<LPARAM>(&found));
-  if (!found.form) {
-    std::printf("FAIL: no main window\n");
-    return 1;
-  }
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(
-      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  const UINT dpi = getDpi ? getDpi(found.form) : 0;
+// Checks the client area and every text of the main window laid out for `dpi`;
+// the number of faults.
+int checkLayout(HWND form, UINT dpi) {
   RECT client{};
-  ::GetClientRect(found.form, &client);
-  std::printf("window at %u DPI, client area %ld x %ld\n", dpi, client.right, client.bottom);
+  ::GetClientRect(form, &client);
+  wchar_t face[LF_FACESIZE] = L"";
+  TEXTMETRICW metrics{};
+  if (HDC dc = ::GetDC(form)) {
+    HGDIOBJ old = ::SelectObject(
+        dc, reinterpret_cast<HFONT>(::SendMessageW(::GetWindow(form, GW_CHILD), WM_GETFONT, 0, 0)));
+    ::GetTextFaceW(dc, LF_FACESIZE, face);
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(form, dc);
+  }
+  std::printf("laid out for %u DPI, client area %ld x %ld, font %s %ld px\n", dpi, client.right,
+              client.bottom, utf8(face).c_str(), metrics.tmHeight);
   int failures = 0;
-  if (dpi != wanted) {
-    std::printf("FAIL: the window is at %u DPI, not at %u\n", dpi, wanted);
-    ++failures;
-  }
   // The client area is 10440 x 5640 twips.
-  if (client.right != ::MulDiv(10440, static_cast<int>(wanted), 1440) ||
-      client.bottom != ::MulDiv(5640, static_cast<int>(wanted), 1440)) {
-    std::printf("FAIL: the client area is not 10440 x 5640 twips at %u DPI\n", wanted);
+  if (client.right != ::MulDiv(10440, static_cast<int>(dpi), 1440) ||
+      client.bottom != ::MulDiv(5640, static_cast<int>(dpi), 1440)) {
+    std::printf("FAIL: the client area is not 10440 x 5640 twips at %u DPI\n", dpi);
     ++failures;
   }
-
-  for (HWND control : children(found.form)) {
+  for (HWND control : children(form)) {
     const std::wstring cls = className(control);
     const LONG style = ::GetWindowLongW(control, GWL_STYLE);
     RECT box{};
@@ -147,6 +136,46 @@ int wmain(int argc, wchar_t** argv) {
                   box.right, box.bottom, need.cx, need.cy, utf8(text.substr(0, 40)).c_str());
       if (!fits) ++failures;
     }
+  }
+  return failures;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2 && argc != 3) return 2;
+  const UINT wanted = static_cast<UINT>(std::wcstoul(argv[1], nullptr, 10));
+  const UINT movedTo = argc == 3 ? static_cast<UINT>(std::wcstoul(argv[2], nullptr, 10)) : 0;
+  win32ui::Win32Host host;
+  platform::setUiHost(&host);
+  platform::App.Path = platform::executableFolder();
+  app::Main();
+  host.doEvents();
+
+  Found found;
+  ::EnumThreadWindows(::GetCurrentThreadId(), visitTop, reinterpret_cast<LPARAM>(&found));
+  if (!found.form) {
+    std::printf("FAIL: no main window\n");
+    return 1;
+  }
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  const UINT dpi = getDpi ? getDpi(found.form) : 0;
+  std::printf("window at %u DPI\n", dpi);
+  int failures = 0;
+  if (dpi != wanted) {
+    std::printf("FAIL: the window is at %u DPI, not at %u\n", dpi, wanted);
+    ++failures;
+  }
+  failures += checkLayout(found.form, wanted);
+  if (movedTo) {
+    RECT suggested{};
+    ::GetWindowRect(found.form, &suggested);
+    ::SendMessageW(found.form, WM_DPICHANGED, MAKEWPARAM(movedTo, movedTo),
+                   reinterpret_cast<LPARAM>(&suggested));
+    host.doEvents();
+    failures += checkLayout(found.form, movedTo);
   }
   std::fflush(stdout);
   // The window goes with the process; no scan ran, no log was written.

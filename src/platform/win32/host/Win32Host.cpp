@@ -81,6 +81,7 @@ class FormWindow final : public platform::FormView {
       ::SetWindowPos(m_hwnd, nullptr, 0, 0, resized.cx, resized.cy,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    fitClient();
     m_font = formFont(m_dpi);
     setIcon();
     for (platform::Control* control : form.controls()) createChild(*control);
@@ -203,6 +204,20 @@ class FormWindow final : public platform::FormView {
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
   }
 
+  // The client area exactly the form's twips at the window's DPI, whatever frame
+  // the system drew around it (the frame of the metrics' estimate may differ).
+  void fitClient() {
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    const int dx = pixels(m_form.clientWidth(), m_dpi) - client.right;
+    const int dy = pixels(m_form.clientHeight(), m_dpi) - client.bottom;
+    if (dx == 0 && dy == 0) return;
+    RECT frame{};
+    ::GetWindowRect(m_hwnd, &frame);
+    ::SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left + dx,
+                   frame.bottom - frame.top + dy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
   static bool canFocus(HWND child) {
     return ::IsWindowVisible(child) && ::IsWindowEnabled(child) &&
            (::GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP);
@@ -252,19 +267,44 @@ class FormWindow final : public platform::FormView {
     platform::runUserAction([control] { control->click(); });
   }
 
-  // The font of the classic forms: MS Sans Serif, 8 points at the window's DPI;
-  // the system's dialog font if there is no such face.
+  // The font of the classic forms: MS Sans Serif, 8 points at the window's DPI.
+  // It is a bitmap font in the sizes of the system's DPI, so on a monitor of
+  // another DPI it may come out larger than asked and cut the texts: then its
+  // TrueType successor Microsoft Sans Serif, else the system's dialog font.
   static HFONT formFont(UINT dpi) {
-    const int height = -::MulDiv(8, static_cast<int>(dpi), 72);
-    HFONT font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
-    if (font) return font;
+    const int height = ::MulDiv(8, static_cast<int>(dpi), 72);  // of the characters
+    // The TrueType successor by name on Windows; wine has a TrueType MS Sans Serif
+    // of its own beside the bitmap one.
+    const std::pair<const wchar_t*, BYTE> faces[] = {{L"MS Sans Serif", OUT_DEFAULT_PRECIS},
+                                                     {L"Microsoft Sans Serif", OUT_TT_ONLY_PRECIS},
+                                                     {L"MS Sans Serif", OUT_TT_ONLY_PRECIS}};
+    for (const auto& [face, precision] : faces) {
+      HFONT font = ::CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 precision, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH | FF_SWISS, face);
+      if (font && fits(font, face, height)) return font;
+      if (font) ::DeleteObject(font);
+    }
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    metrics.lfMessageFont.lfHeight = height;
+    metrics.lfMessageFont.lfHeight = -height;
     return ::CreateFontIndirectW(&metrics.lfMessageFont);
+  }
+
+  // The font is the face asked for (no stand-in of other widths) and its
+  // characters are no taller than `height` pixels.
+  static bool fits(HFONT font, const wchar_t* face, int height) {
+    HDC screen = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen, &metrics);
+    wchar_t selected[LF_FACESIZE] = L"";
+    ::GetTextFaceW(screen, LF_FACESIZE, selected);
+    ::SelectObject(screen, old);
+    ::ReleaseDC(nullptr, screen);
+    return ::lstrcmpiW(selected, face) == 0 &&
+           metrics.tmHeight - metrics.tmInternalLeading <= height;
   }
 
   // The form's icon from the program's resources, big and small, in the sizes of
@@ -348,6 +388,7 @@ class FormWindow final : public platform::FormView {
     const SIZE size = frameSize(m_dpi);
     ::SetWindowPos(m_hwnd, nullptr, topLeft.x, topLeft.y, size.cx, size.cy,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    fitClient();
     layout();
     if (old) ::DeleteObject(old);
   }
