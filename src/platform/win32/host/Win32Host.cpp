@@ -205,7 +205,7 @@ class FormWindow final : public platform::FormView {
   }
 
   // The client area exactly the form's twips at the window's DPI, whatever frame
-  // the system drew around it (the frame of the metrics' estimate may differ).
+  // the system drew around it (it may differ from the one its metrics foretold).
   void fitClient() {
     RECT client{};
     ::GetClientRect(m_hwnd, &client);
