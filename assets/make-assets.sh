@@ -1,8 +1,9 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Draws the program's icon (32 x 32, 16 colours, XPM) and logo (281 x 58, PNG)
 # with ImageMagick, and from them the Windows resources and the desktop icons.
 # Run it in this folder; it overwrites every file it makes.
-# Needs ImageMagick's convert and the DejaVu fonts (fonts-dejavu-core).
+# Needs ImageMagick's convert, the DejaVu fonts (fonts-dejavu-core) and python3
+# (make-ico.py writes the icon file).
 set -eu
 cd "$(dirname "$0")"
 
@@ -36,7 +37,23 @@ convert -size 281x58 xc:'#F4F6FA' \
 # The Windows program's resources (src/platform/win32/resources.rc.in): the logo
 # as a 24-bit BMP, the icon as an ICO. Made from the two files above.
 convert logo.png -background '#F4F6FA' -alpha remove -type TrueColor BMP3:logo.bmp
-convert icon.xpm -background none -define icon:auto-resize=32,16 icon.ico
+
+# The icon's images: 32 x 32 and 16 x 16 in the 16 colours (make-ico.py reduces
+# the small one to the same palette), and with alpha the sizes Windows asks for at higher DPI
+# (big icon 32/40/48/64, small icon 16/20/24/32, Explorer up to 256), the pixels
+# of the drawing grown without smoothing.
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+convert icon.xpm -depth 8 rgba:"$tmp/32.rgba"
+convert icon.xpm -filter Box -resize 16x16 -depth 8 rgba:"$tmp/16.rgba"
+convert icon.xpm -filter Point -resize 256x256 -depth 8 -strip "$tmp/256.png"
+specs=("4:$tmp/32.rgba:32" "4:$tmp/16.rgba:16")
+for size in 16 20 24 32 40 48 64; do
+  convert "$tmp/256.png" -filter Box -resize "${size}x${size}" -depth 8 rgba:"$tmp/$size-32.rgba"
+  specs+=("32:$tmp/$size-32.rgba:$size")
+done
+specs+=("png:$tmp/256.png:256")
+python3 make-ico.py icon.ico "${specs[@]}"
 
 # The desktop icons (hicolor, installed by CMake): 16 and 32 are the window icon
 # itself; 48 to 256 are the same picture drawn at 256 x 256 with smooth edges (the

@@ -90,6 +90,7 @@ TEST(Text, Windows1252HasOneByteACharacterAndQuestionMarksForTheRest) {
   EXPECT_EQ(toAnsi("VOLLSTÄNDIG Ausführen"), "VOLLST\xC4NDIG Ausf\xFChren");
   EXPECT_EQ(toAnsi("€ – „x“"), "\x80 \x96 \x84x\x93");
   EXPECT_EQ(toAnsi("日本"), "??");
+  EXPECT_EQ(toAnsi("a😀b𝄞"), "a?b?");  // one "?" per character, not per UTF-16 unit
   EXPECT_EQ(toAnsi(std::string("a\xFF")), "a?");
   EXPECT_EQ(toAnsi(hostNameToView("zeile\numbruch")), "zeile?umbruch");
   for (int b = 0; b < 256; ++b) {

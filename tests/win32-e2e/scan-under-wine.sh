@@ -1,29 +1,39 @@
 #!/usr/bin/env bash
 # shellcheck disable=SC1003  # backslashes in single quotes are Windows paths
-# End-to-end test of the Windows program under wine, clicked like a person would
-# click it, on an X server of its own (Xvfb).
+# End-to-end test of the Windows program under wine, clicked and typed at like a
+# person would, on an X server of its own (Xvfb).
 #
 # A fresh wine prefix in a temporary folder gets test drives in place of the
 # Linux root (Z: is removed): D: a fixed drive and N: a network drive, each a
 # temporary folder tree, declared as such in the prefix's drive settings. C: stays
 # (the prefix's drive_c, a fixed drive as well).
 #
+# 0. The layout at 96, 120 and 144 DPI (the prefix's LogPixels): the main window,
+#    started as the program starts it, measures its texts in its own fonts
+#    (LAYOUT-CHECK.exe), also after a move to a monitor of higher DPI; each must
+#    fit its control.
 # 1. A full scan: start the program, click "start", wait until the log is
 #    complete and closed, close the window (close box: SC_CLOSE). The log's D: and
 #    N: lines must be exactly the test folders' files as Windows paths in
 #    Windows-1252; C:'s lines must be well-formed names of existing files.
-# 2. A cancelled scan: click "start", half a second later "abbrechen"; the
-#    program ends and its log ends with the cancellation line (followed only by
-#    the note lines).
+#    The window has no task-bar button (wine marks it _NET_WM_STATE_SKIP_TASKBAR).
+# 2. A scan cancelled by keys only: the status list has the focus at start, Tab
+#    and Shift+Tab move it through "start" and "HILFE" and round, Enter on
+#    "start" begins a scan, Enter on "abbrechen" half a second later cancels it:
+#    the program ends and its log ends with the cancellation line (followed only
+#    by the note lines).
+# 3. Space on "start" begins a scan, a click on "abbrechen" cancels it.
 #
-# Usage: scan-under-wine.sh PROGRAM.exe CLOSE-WINDOW.exe
+# Usage: scan-under-wine.sh PROGRAM.exe CLOSE-WINDOW.exe FOCUSED-CONTROL.exe LAYOUT-CHECK.exe
 # Exit code 0: passed, 1: failed, 77: skipped (no Xvfb, xdotool or wine).
 set -euo pipefail
 
 program=$(realpath "$1")
 closer=$(realpath "$2")
+focuser=$(realpath "$3")
+layout_checker=$(realpath "$4")
 
-for tool in Xvfb xdotool wine wineboot wineserver iconv; do
+for tool in Xvfb xdotool xprop wine wineboot wineserver iconv; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is missing"
     exit 77
@@ -130,6 +140,26 @@ find "$WINEPREFIX/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
   mkdir -p "$link"
 done
 
+# --- 0. The layout at 100, 125 and 150 %. -----------------------------------------
+set_dpi() {  # dpi
+  in_wine wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+    fail "could not set LogPixels to $1"
+}
+# Each started at one DPI, the first then moved to a monitor of 144 DPI. (Not the
+# other way: a wine prefix has its bitmap fonts in the sizes of its own DPI only and
+# no Microsoft Sans Serif, so below that DPI the texts come out too wide.)
+for dpis in "96 144" "120" "144"; do
+  dpi=${dpis%% *}
+  set_dpi "$dpi"
+  # shellcheck disable=SC2086  # two arguments or one
+  if ! in_wine wine "$layout_checker" $dpis >"$work/layout-$dpi.txt" 2>/dev/null; then
+    fail "the layout at $dpis DPI:
+$(tr -d '\r' <"$work/layout-$dpi.txt" | grep -a -v '^ok')"
+  fi
+  say "layout: $(tr -d '\r' <"$work/layout-$dpi.txt" | grep -a -v '^ok' | paste -s -d ' '), $(grep -a -c '^ok' "$work/layout-$dpi.txt") texts fit"
+done
+set_dpi 96
+
 wait "$drives_pid" || fail "could not make the test drives"
 drives_pid=
 rm -f "$WINEPREFIX/dosdevices/z:"
@@ -187,6 +217,28 @@ final_name() {  # temporary file
   echo "${1/-UNVOLLSTÄNDIG/}"
 }
 
+# The control with the keyboard focus, as "Button start" or "ListBox".
+focused() {
+  in_wine wine "$focuser" 'Rozozovuvor-Ororuzi V1.0' 2>/dev/null | tr -d '\r'
+}
+
+# Waits up to 5 s until the focus is on the control named (as focused() names it).
+expect_focus() {  # control what
+  local now=
+  for _ in $(seq 20); do
+    now=$(focused)
+    if [ "$now" = "$1" ]; then return 0; fi
+    sleep 0.1
+  done
+  fail "$2: the focus is on \"$now\", not on \"$1\""
+}
+
+# Presses a key in the program's window, as typed on the keyboard (XTEST).
+press() {  # key
+  xdotool windowfocus "$window"
+  xdotool key --clearmodifiers "$1"
+}
+
 # The one log in a folder (waits up to 15 s for it): the temporary file of the
 # scan while it runs.
 log_in() {  # folder-name
@@ -235,6 +287,8 @@ check_file_lines() {  # log-lines-file
 
 # --- 1. A full scan. -------------------------------------------------------------
 start_program rz-full
+xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR ||
+  fail "the window has a task-bar button of its own: $(xprop -id "$window" _NET_WM_STATE)"
 click_button
 log=$(log_in rz-full)
 began=$(date +%s.%N)
@@ -306,39 +360,72 @@ grep -a -q -x -F "C:\\rz-full\\$(basename "$temporary" | iconv -f UTF-8 -t CP125
   fail "the log does not list its temporary file"
 say "full scan: D: and N: match ($(wc -l <"$work/scanned.txt") files), C: $c_lines files well-formed; checked $(seconds_since "$began") s after the log appeared"
 
-# --- 2. A cancelled scan. ---------------------------------------------------------
-start_program rz-cancel
-click_button
-log=$(log_in rz-cancel)
+# --- 2. and 3. Cancelled scans. ----------------------------------------------------
 # Past the double-click time (a click within it belongs to the click on "start").
-sleep 0.6
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended before the second click"
-click_button
-wait_exit 30 || fail "the program did not end within 30 s after the cancel (a scan that was over before the second click starts anew)"
-[ ! -e "$log" ] || fail "the cancelled scan's temporary file is left"
-log=$(final_name "$log")
-[ -e "$log" ] || fail "the cancelled scan's log did not take its name"
-say "cancelled: $(wc -l <"$log") lines"
-
-tr -d '\r' <"$log" >"$work/cancel.txt"
-head -n1 "$work/cancel.txt" | grep -a -q "^${header}" || fail "header line of the cancelled log"
-cancel_at=$(($(wc -l <"$work/cancel.txt")))
-if [ "$cancel_at" -ge 4 ] && [ "$(tail -n3 "$work/cancel.txt" | head -n1)" = "${note_lines[0]}" ]; then
-  [ "$(tail -n2 "$work/cancel.txt" | head -n1)" = "${note_lines[1]}" ] || fail "second note line"
-  [ "$(tail -n1 "$work/cancel.txt")" = "${note_lines[2]}" ] || fail "third note line"
-  cancel_at=$((cancel_at - 3))
-fi
-[ "$(sed -n "${cancel_at}p" "$work/cancel.txt")" = "$cancel_line" ] ||
-  fail "the cancelled log does not end with the cancellation line: $(tail -n4 "$work/cancel.txt")"
-# The cancellation line itself in bytes, with CR LF.
-grep -a -c -F -x "$cancel_line"$'\r' "$log" | grep -q '^1$' || fail "the cancellation line is not there once with CR LF"
-[ "$(tail -c 2 "$log" | od -An -tx1 | tr -d ' \n')" = "0d0a" ] || fail "the cancelled log does not end with CR LF"
-check_file_lines "$work/cancel.txt"
-# What it listed of D: and N: so far are files of those drives.
-extra=$(grep -a -E '^[DN]:\\' "$work/cancel.txt" | LC_ALL=C sort | LC_ALL=C comm -13 "$work/expected.txt" - | head -n5)
-[ -z "$extra" ] || fail "the cancelled log lists files that do not exist: $extra"
-file_lines=$(grep -a -c -E '^[CDN]:\\' "$work/cancel.txt" || true)
+cancel_delay=0.6
 full_lines=$(grep -a -c -E '^[CDN]:\\' "$work/full.txt" || true)
-[ "$file_lines" -lt "$full_lines" ] || fail "the cancel came after the scan had finished ($file_lines file lines)"
-say "cancelled scan: $file_lines of $full_lines file lines, ends with the cancellation line"
+
+# Checks the log of a cancelled scan in C:\folder.
+check_cancelled() {  # folder-name temporary-file
+  local log cancel_at extra file_lines
+  [ ! -e "$2" ] || fail "the cancelled scan's temporary file is left"
+  log=$(final_name "$2")
+  [ -e "$log" ] || fail "the cancelled scan's log did not take its name"
+  say "cancelled: $(wc -l <"$log") lines"
+  tr -d '\r' <"$log" >"$work/$1.txt"
+  head -n1 "$work/$1.txt" | grep -a -q "^${header}" || fail "header line of the cancelled log"
+  cancel_at=$(($(wc -l <"$work/$1.txt")))
+  if [ "$cancel_at" -ge 4 ] && [ "$(tail -n3 "$work/$1.txt" | head -n1)" = "${note_lines[0]}" ]; then
+    [ "$(tail -n2 "$work/$1.txt" | head -n1)" = "${note_lines[1]}" ] || fail "second note line"
+    [ "$(tail -n1 "$work/$1.txt")" = "${note_lines[2]}" ] || fail "third note line"
+    cancel_at=$((cancel_at - 3))
+  fi
+  [ "$(sed -n "${cancel_at}p" "$work/$1.txt")" = "$cancel_line" ] ||
+    fail "the cancelled log does not end with the cancellation line: $(tail -n4 "$work/$1.txt")"
+  # The cancellation line itself in bytes, with CR LF.
+  grep -a -c -F -x "$cancel_line"$'\r' "$log" | grep -q '^1$' || fail "the cancellation line is not there once with CR LF"
+  [ "$(tail -c 2 "$log" | od -An -tx1 | tr -d ' \n')" = "0d0a" ] || fail "the cancelled log does not end with CR LF"
+  check_file_lines "$work/$1.txt"
+  # What it listed of D: and N: so far are files of those drives.
+  extra=$(grep -a -E '^[DN]:\\' "$work/$1.txt" | LC_ALL=C sort | LC_ALL=C comm -13 "$work/expected.txt" - | head -n5)
+  [ -z "$extra" ] || fail "the cancelled log lists files that do not exist: $extra"
+  file_lines=$(grep -a -c -E '^[CDN]:\\' "$work/$1.txt" || true)
+  [ "$file_lines" -lt "$full_lines" ] || fail "the cancel came after the scan had finished ($file_lines file lines)"
+  say "cancelled scan: $file_lines of $full_lines file lines, ends with the cancellation line"
+}
+
+# 2. Keys only.
+start_program rz-keys
+expect_focus ListBox "at start"
+press Tab
+expect_focus "Button start" "Tab from the status list"
+press Tab
+expect_focus "Button HILFE" "Tab from start"
+press Tab
+expect_focus ListBox "Tab from HILFE"
+press shift+Tab
+expect_focus "Button HILFE" "Shift+Tab from the status list"
+press shift+Tab
+expect_focus "Button start" "Shift+Tab from HILFE"
+say "Tab and Shift+Tab: status list, start, HILFE and round"
+press Return
+temporary=$(log_in rz-keys)
+# Looking at the focus takes about as long as the half second of the other cancel.
+expect_focus "Button abbrechen" "Enter on start (the scan runs, the button keeps the focus)"
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended before Enter on abbrechen"
+press Return
+wait_exit 30 || fail "the program did not end within 30 s after Enter on abbrechen"
+check_cancelled rz-keys "$temporary"
+
+# 3. Space to start, a click to cancel.
+start_program rz-space
+press Tab
+expect_focus "Button start" "Tab from the status list"
+press space
+temporary=$(log_in rz-space)
+sleep "$cancel_delay"
+kill -0 "$program_pid" 2>/dev/null || fail "the program ended before the click on abbrechen"
+click_button
+wait_exit 30 || fail "the program did not end within 30 s after the click on abbrechen"
+check_cancelled rz-space "$temporary"
 say "PASS"

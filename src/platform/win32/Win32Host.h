@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "platform/Runtime.h"
 
 namespace win32ui {
@@ -21,7 +23,8 @@ class Win32Host final : public platform::UiHost {
   Win32Host(const Win32Host&) = delete;
   Win32Host& operator=(const Win32Host&) = delete;
 
-  // Runs the message loop until the program ends; 0 at once if it has ended.
+  // Runs the message loop until the program ends; 0 at once if it has ended. Keys
+  // go through the dialog navigation (IsDialogMessage) in both loops.
   int exec();
 
   // Dispatches every message waiting in the queue (PeekMessage/DispatchMessage).
@@ -36,7 +39,10 @@ class Win32Host final : public platform::UiHost {
   void end() override;
 
  private:
+  void dispatch(MSG& msg);
+
   std::vector<std::unique_ptr<FormWindow>> m_windows;
+  HWND m_owner = nullptr;  // the hidden owner of the dialog forms: no task-bar button
   bool m_ended = false;
 };
 

@@ -2,6 +2,7 @@
 // go to the system with the "\\?\" prefix, so depth is not limited by MAX_PATH.
 // No handle is held for an open directory: it is its path, and a listing asks the
 // system by that path.
+#include "platform/ReparsePoint.h"
 #include "platform/os/Os.h"
 #include "platform/os/windows/Wide.h"
 
@@ -93,9 +94,9 @@ NativeError readEntries(Directory& dir, bool, std::vector<Entry>& out) {
   do {
     const wchar_t* name = data.cFileName;
     if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
-    // A reparse point (link, junction, mounted volume) is never entered.
-    const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                           !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // A link, junction or mounted volume is never entered; a folder whose reparse
+    // point is no link (cloud files) is.
+    const bool directory = walkedAsFolder(data.dwFileAttributes, data.dwReserved0);
     out.push_back(Entry{win32::narrow(name), directory});
   } while (::FindNextFileW(find, &data));
   const DWORD error = ::GetLastError();
