@@ -543,7 +543,9 @@ void expectListedAsOnDisk(const std::vector<std::string_view>& logLines, const C
       missing.push_back(printable(k) + " (listed " + std::to_string(inLog) + " times, exists " +
                         std::to_string(low) + ")");
     }
-    if (inLog > high) {
+    // The log names its own temporary file, which has taken the log's name since.
+    const bool ownTemporary = k.find("-UNVOLLST\xC4NDIG") != std::string::npos;
+    if (inLog > high && !ownTemporary) {
       extra.push_back(printable(k) + " (listed " + std::to_string(inLog) + " times, exists " +
                       std::to_string(high) + ")");
     }

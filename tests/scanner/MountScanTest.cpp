@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
@@ -102,9 +103,16 @@ class MountScanTest : public ScanTest {
     app::ScanDrives = roots;
     scan();
     std::ofstream files(result("files"));
+    std::ofstream notes(result("notes"));
     const std::vector<std::string> lines = logLines();
-    for (size_t i = 1; i < lines.size(); ++i)
-      files << table.viewToHost(lines[i]).value_or("?") << "\n";
+    for (size_t i = 1; i < lines.size(); ++i) {
+      const bool fileLine = lines[i].size() > 3 && lines[i][1] == ':' && lines[i][2] == '\\';
+      if (fileLine) {
+        files << table.viewToHost(lines[i]).value_or("?") << "\n";
+      } else {
+        notes << lines[i] << "\n";
+      }
+    }
     std::ofstream status(result("status"));
     for (const std::string& line : statusLines()) status << line << "\n";
     return 0;
@@ -239,6 +247,11 @@ TEST_F(MountScanTest, MoreDisksThanLettersAreAllListedOnce) {
   }
   EXPECT_THAT(sorted(resultLines("files")), ElementsAreArray(sorted(expected)));
   EXPECT_THAT(resultLines("status"), Contains(HasSubstr("konnte nicht gelesen werden")));
+  // The disk that went away marks the log incomplete.
+  EXPECT_THAT(resultLines("notes"),
+              ElementsAre("HINWEIS: Es konnten nicht alle Dateien erfasst werden, ",
+                          "da Sie beim Ausf\xFChren des Scanners nicht als ",
+                          "Administrator dieses PC angemeldet waren! "));
 }
 
 TEST_F(MountScanTest, CoveredBindIsADriveAndRamDisksAndImagesAreLeftOut) {

@@ -112,5 +112,4 @@ int runUnprivileged(const std::vector<fs::path>& trees, const std::function<int(
   return waitFor(pid);
 }
 
-
 }  // namespace testsupport
