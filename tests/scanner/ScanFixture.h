@@ -83,7 +83,11 @@ class ScanTest : public ::testing::Test {
   }
 
   std::filesystem::path logPath() const { return programDir / kLogName; }
-  std::filesystem::path temporaryPath() const { return programDir / kTemporaryName; }
+  // The name is UTF-8; on Windows a narrow path would be read in the ANSI code page.
+  std::filesystem::path temporaryPath() const {
+    const std::string name = kTemporaryName;
+    return programDir / std::filesystem::path(std::u8string(name.begin(), name.end()));
+  }
   // The log's lines as bytes.
   std::vector<std::string> logLines() const {
     return testsupport::splitCrLf(testsupport::readFile(logPath()));
