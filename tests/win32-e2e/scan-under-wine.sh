@@ -165,6 +165,10 @@ drives_pid=
 rm -f "$WINEPREFIX/dosdevices/z:"
 ln -s "$drive_d" "$WINEPREFIX/dosdevices/d:"
 ln -s "$drive_n" "$WINEPREFIX/dosdevices/n:"
+# The wine server of the layout steps may hold the drives it saw: a new one sees
+# the test drives.
+in_wine wineserver -k >/dev/null 2>&1 || true
+in_wine wineserver -w >/dev/null 2>&1 || true
 
 # The expected lines: every file of a drive as its Windows path, in Windows-1252.
 expected_lines() {  # letter folder
