@@ -272,7 +272,8 @@ std::optional<std::string> DriveTable::windowsViewToHost(std::string_view viewPa
 namespace {
 
 struct SystemDrives {
-  std::optional<DriveTable> table;
+  // Shared with the reader threads, which may still use a table replaced since.
+  std::shared_ptr<const DriveTable> table;
   bool installed = false;  // set by setSystemDrives: the kernel32 calls answer from it
 };
 
@@ -285,20 +286,24 @@ SystemDrives& systemState() {
 }  // namespace
 
 const DriveTable& systemDrives() {
+  return *systemDrivesShared();
+}
+
+const std::shared_ptr<const DriveTable>& systemDrivesShared() {
   SystemDrives& state = systemState();
-  if (!state.table) state.table = DriveTable::fromSystem();
-  return *state.table;
+  if (!state.table) state.table = std::make_shared<const DriveTable>(DriveTable::fromSystem());
+  return state.table;
 }
 
 void setSystemDrives(DriveTable table) {
   SystemDrives& state = systemState();
-  state.table = std::move(table);
+  state.table = std::make_shared<const DriveTable>(std::move(table));
   state.installed = true;
 }
 
 void reloadSystemDrives() {
   SystemDrives& state = systemState();
-  state.table = DriveTable::fromSystem();
+  state.table = std::make_shared<const DriveTable>(DriveTable::fromSystem());
   state.installed = false;
 }
 

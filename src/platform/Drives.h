@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -116,6 +117,8 @@ class DriveTable {
 // The process-wide snapshot that the kernel32 calls and the list controls use.
 // It is read from the machine on first use; tests install their own.
 const DriveTable& systemDrives();
+// The same snapshot, for work that may outlive its replacement (the readers).
+const std::shared_ptr<const DriveTable>& systemDrivesShared();
 void setSystemDrives(DriveTable table);
 // Re-reads the machine's table (what a fresh GetLogicalDriveStringsA sees).
 void reloadSystemDrives();

@@ -17,6 +17,7 @@ std::string errorDescription(int number) {
     case err::kTooManyFiles: return "Zu viele Dateien geöffnet";
     case err::kDeviceUnavailable: return "Gerät nicht verfügbar";
     case err::kPermissionDenied: return "Zugriff verweigert";
+    case err::kDiskNotReady: return "Datenträger nicht bereit";
     case err::kPathFileAccess: return "Fehler beim Zugriff auf Pfad/Datei";
     case err::kPathNotFound: return "Pfad nicht gefunden";
     case err::kInvalidPropertyValue: return "Unzulässiger Eigenschaftswert";

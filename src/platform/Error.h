@@ -24,6 +24,7 @@ inline constexpr int kInputPastEnd = 62;
 inline constexpr int kTooManyFiles = 67;
 inline constexpr int kDeviceUnavailable = 68;
 inline constexpr int kPermissionDenied = 70;
+inline constexpr int kDiskNotReady = 71;  // a drive that does not answer
 inline constexpr int kPathFileAccess = 75;
 inline constexpr int kPathNotFound = 76;
 inline constexpr int kInvalidPropertyValue = 380;

@@ -13,6 +13,9 @@
 // never resolved from the root again, however deep the tree. When the budget runs
 // out the outermost kept directories give their descriptors up and get them back
 // through ".." on the way out.
+//
+// Every call that can wait on a drive (reads, checks, "..") runs on the reader
+// threads (DirectoryReaders.h): the cache itself only keeps the books.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/DirectoryReaders.h"
 #include "platform/HostDirectory.h"
 #include "platform/os/Os.h"
 
@@ -34,9 +38,11 @@ class ListingCache {
 
   // The listing of the directory at `host` (named `viewPath` in errors). Leaves
   // the kept listings of every directory that is not `host` or one of its
-  // ancestors. Raises as listDirectory does.
+  // ancestors. Raises as listDirectory does. `drives` stays alive for as long as a
+  // reader may still use it.
   std::shared_ptr<const DirectoryListing> list(const std::string& viewPath, const std::string& host,
-                                               bool reread, const DriveTable& drives);
+                                               bool reread,
+                                               const std::shared_ptr<const DriveTable>& drives);
 
   void nextEpoch() { ++m_epoch; }
   uint64_t epoch() const { return m_epoch; }
@@ -46,27 +52,20 @@ class ListingCache {
   struct Kept {
     std::shared_ptr<DirectoryListing> listing;
     size_t pathLength = 0;  // its host path is the first pathLength bytes of m_keptPath
-    os::Directory dir;      // open while the budget allows
+    std::shared_ptr<const SharedDirectory> dir;  // open while the budget allows
   };
 
   std::string_view keptPath(const Kept& k) const;
-  void popKept();
-  void closeKept(Kept& k);
-  std::shared_ptr<DirectoryListing> read(os::Directory& dir, const std::string& viewPath,
-                                         const std::string& host, const DriveTable& drives);
-  bool fillsEachRead(const std::string& viewPath, uint64_t device, const DriveTable& drives);
+  void popKept(const std::string& viewPath);
 
   // The directories on the current path, outermost first: each is an ancestor of
   // the next, so one string (the innermost one's host path) serves them all.
   std::vector<Kept> m_kept;
   std::string m_keptPath;
   size_t m_budget;
-  size_t m_open = 0;
   uint64_t m_epoch = 1;
   DirectoryStats m_stats;
-  std::vector<os::Entry> m_entries;  // reused for every read
-  // The devices of the drive roots whose file systems fill each read, asked once each.
-  std::vector<std::pair<std::string, uint64_t>> m_rootDevices;
+  DirectoryReaders& m_readers = DirectoryReaders::process();
 };
 
 }  // namespace platform

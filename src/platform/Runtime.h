@@ -78,6 +78,10 @@ class UiHost {
   virtual ~UiHost() = default;
   // Dispatches every pending window event, then returns.
   virtual void doEvents() = 0;
+  // Keeps the windows alive while the thread that runs them waits for a drive:
+  // they repaint, and the cancel click and the close request run as they would in
+  // a yield. Not a yield of the program's own (nothing is counted, no epoch).
+  virtual void keepAlive() {}
   // A modal box with the prompt, one OK button and no title of its own.
   virtual void msgBox(const std::string& prompt) = 0;
   // Shows the form without waiting for it to close.

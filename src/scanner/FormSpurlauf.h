@@ -86,6 +86,10 @@ class FormSpurlauf : public platform::Form {
   // note, so that the log says it is incomplete.
   void reportDirectoryDenied(const std::string& path);
   void reportUnreadable(const std::string& statusLine);
+  // A drive that stopped answering while `path` was read: said once, and the walk
+  // of that drive ends (DriveGivenUp) without waiting for it again.
+  void reportNotAnswering(const std::string& path);
+  struct DriveGivenUp {};
 
   std::string m_line;  // reused for every log line
   // When the click that started the current scan came.

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/Module1.h"
+#include "platform/DirectoryReaders.h"
 #include "platform/Runtime.h"
 #include "platform/Text.h"
 #include "scanner/FormSpurlauf.h"
@@ -94,15 +95,22 @@ void FormSpurlauf::SPURlaufDRIVES() {
   for (const std::string& root : app::ScanDrives) {
     AddStatusLine("Festplatte " + root + " wird gescannt...");
     try {
+      // Each drive is asked afresh, even one that did not answer in the last scan.
+      const platform::WalkReadAhead readAhead(root);
       INITIALIZESEARCH(root, "*.*");
     } catch (const ScanLogError& e) {
       if (!platform::programEnded()) abortOnLogFailure(e, true);
       return;
+    } catch (const DriveGivenUp&) {
+      SearchFlag = false;
     } catch (const platform::RuntimeError& e) {
       // The drive itself could not be listed (denied, gone, not ready): say so,
       // mark the log incomplete and go on with the next one.
       SearchFlag = false;
-      if (e.number() == platform::err::kAccessDenied) {
+      if (platform::programEnded()) return;
+      if (e.number() == platform::err::kDiskNotReady) {
+        reportNotAnswering(root);
+      } else if (e.number() == platform::err::kAccessDenied) {
         reportDirectoryDenied(root);
       } else {
         reportUnreadable("Festplatte " + root +

@@ -5,6 +5,7 @@
 #include "app/Module1.h"
 #include "platform/Error.h"
 #include "platform/Runtime.h"
+#include "platform/Text.h"
 #include "scanner/FormSpurlauf.h"
 #include "scanner/ScanLog.h"
 #include "scanner/standards.h"
@@ -23,6 +24,11 @@ void FormSpurlauf::reportDirectoryDenied(const std::string& path) {
 void FormSpurlauf::reportUnreadable(const std::string& statusLine) {
   AddStatusLine(statusLine);
   LabelHinweis.setVisible(true);
+}
+
+void FormSpurlauf::reportNotAnswering(const std::string& path) {
+  reportUnreadable("Festplatte " + platform::Left(path, 3) + " antwortet nicht beim Lesen von " +
+                   path + " - Rest der Festplatte übersprungen");
 }
 
 bool FormSpurlauf::WalkDirectory(const std::string& DirPath, const std::string& ReturnPath) {
@@ -89,6 +95,12 @@ FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
   } catch (const ScanLogError&) {
     throw;
   } catch (const platform::RuntimeError& e) {
+    // Ended during a wait for the drive: nothing of the scan goes on.
+    if (platform::programEnded()) return WalkResult::Abandon;
+    if (e.number() == platform::err::kDiskNotReady) {
+      reportNotAnswering(walkPath(length));
+      throw DriveGivenUp{};
+    }
     if (e.number() == platform::err::kListFull) {
       platform::MsgBox(kListFullMessage);
       return WalkResult::Abandon;
@@ -116,7 +128,9 @@ FormSpurlauf::WalkResult FormSpurlauf::enterSubdirectory(const std::string& path
     Dir1.setPath(path);
     return WalkResult::GoOn;
   } catch (const platform::RuntimeError& e) {
+    if (platform::programEnded()) return WalkResult::Abandon;
     switch (e.number()) {
+      case platform::err::kDiskNotReady: reportNotAnswering(path); throw DriveGivenUp{};
       case platform::err::kListFull: platform::MsgBox(kListFullMessage); return WalkResult::Abandon;
       case platform::err::kAccessDenied:
         // Only the directory that cannot be read is skipped.

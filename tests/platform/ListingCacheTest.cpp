@@ -24,7 +24,7 @@ struct Seen {
 // subdirectory from the last to the first the directory again and the
 // subdirectory's own walk, then the directory once more for its files. Every
 // listing is checked against `expected`.
-void walk(platform::ListingCache& cache, const platform::DriveTable& drives,
+void walk(platform::ListingCache& cache, const std::shared_ptr<const platform::DriveTable>& drives,
           const std::string& view, const fs::path& host,
           const std::map<std::string, Seen>& expected, int& listings) {
   const auto check = [&] {
@@ -67,8 +67,8 @@ TEST(ListingCacheTest, AWalkDeeperThanTheDescriptorBudgetSeesEveryFolderItself) 
     expected[view] = {k < 7 ? Entries{s, "d" + std::to_string(k + 1)} : Entries{s},
                       {std::to_string(k) + ".txt"}};
   }
-  const auto drives = platform::DriveTable::fromDrives(
-      {{'C', root.path().string(), platform::DRIVE_FIXED, "ext4", "x"}});
+  const auto drives = std::make_shared<const platform::DriveTable>(platform::DriveTable::fromDrives(
+      {{'C', root.path().string(), platform::DRIVE_FIXED, "ext4", "x"}}));
   for (const size_t budget : {size_t{2}, size_t{1000}}) {
     platform::ListingCache cache(budget);
     int listings = 0;
@@ -85,8 +85,8 @@ TEST(ListingCacheTest, ADirectoryChangedOnDiskIsReadAgainInTheNextEpochOnly) {
   // Windows may refuse to set a folder's time; the change below is then seen all the same.
   std::error_code ec;
   fs::last_write_time(dir, fs::file_time_type::clock::now() - std::chrono::hours(24 * 365), ec);
-  const auto drives = platform::DriveTable::fromDrives(
-      {{'C', root.path().string(), platform::DRIVE_FIXED, "ext4", "x"}});
+  const auto drives = std::make_shared<const platform::DriveTable>(platform::DriveTable::fromDrives(
+      {{'C', root.path().string(), platform::DRIVE_FIXED, "ext4", "x"}}));
   platform::ListingCache cache(16);
   const auto list = [&] { return cache.list("C:\\A", dir.string(), false, drives)->files; };
 

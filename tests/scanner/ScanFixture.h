@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Module1.h"
+#include "platform/DirectoryReaders.h"
 #include "platform/Drives.h"
 #include "platform/Runtime.h"
 #include "platform/Text.h"
@@ -56,6 +57,8 @@ class ScanTest : public ::testing::Test {
     platform::setMonotonicClock({});
     platform::setSystemDrives(platform::DriveTable{});
     platform::resetProgramEnded();
+    platform::DirectoryReaders::process().setReadAhead(true);
+    platform::DirectoryReaders::process().setDeadline(platform::DirectoryReaders::kDeadline);
   }
 
   // Letters among C, D map to the folders c and d; P is the program's drive.

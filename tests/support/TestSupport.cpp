@@ -4,6 +4,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -74,6 +75,11 @@ void ScriptedHost::doEvents() {
       run();
     }
   }
+}
+
+void ScriptedHost::keepAlive() {
+  ++keepAlives;
+  if (m_keepAlive) std::exchange(m_keepAlive, nullptr)();
 }
 
 void ScriptedHost::msgBox(const std::string& prompt) {

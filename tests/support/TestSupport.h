@@ -41,20 +41,25 @@ class ScriptedHost : public platform::UiHost {
   ~ScriptedHost() override;
 
   void doEvents() override;
+  void keepAlive() override;
   void msgBox(const std::string& prompt) override;
   void showForm(platform::Form& form) override;
   void end() override;
 
   // Runs `action` during yield number `yield` (1 = the first).
   void atYield(int yield, std::function<void()> action);
+  // Runs `action` at the first keep-alive (a wait for a drive), which is no yield.
+  void atKeepAlive(std::function<void()> action) { m_keepAlive = std::move(action); }
 
   int yields = 0;
+  int keepAlives = 0;
   int ends = 0;
   std::vector<std::string> messages;
   std::vector<platform::Form*> shown;
 
  private:
   std::vector<std::pair<int, std::function<void()>>> m_actions;
+  std::function<void()> m_keepAlive;
 };
 
 // True when the tests run as a Windows program under wine.

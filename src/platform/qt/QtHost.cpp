@@ -66,6 +66,11 @@ void QtHost::doEvents() {
   m_lastPump = m_clock.nsecsElapsed();
 }
 
+void QtHost::keepAlive() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  m_lastPump = m_clock.nsecsElapsed();
+}
+
 void QtHost::msgBox(const std::string& prompt) {
   flush();
   QWidget* owner = QApplication::activeWindow();

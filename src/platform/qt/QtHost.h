@@ -40,6 +40,7 @@ class QtHost final : public platform::UiHost {
   // Lets pending input through (at most once a millisecond, see QtHost.cpp);
   // model changes reach the widgets through the update queue.
   void doEvents() override;
+  void keepAlive() override;
   // A modal box with the prompt and an OK button, titled kApplicationTitle;
   // returns when it is dismissed.
   void msgBox(const std::string& prompt) override;

@@ -29,6 +29,7 @@ class Win32Host final : public platform::UiHost {
 
   // Dispatches every message waiting in the queue (PeekMessage/DispatchMessage).
   void doEvents() override;
+  void keepAlive() override { doEvents(); }
   // MessageBoxW with the prompt, OK only, titled with the program's name.
   void msgBox(const std::string& prompt) override;
   // Creates the form's window on first show (controls included) and shows it.

@@ -1,0 +1,527 @@
+#include "platform/DirectoryReaders.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/Drives.h"
+#include "platform/Error.h"
+#include "platform/Runtime.h"
+#include "platform/Text.h"
+
+namespace platform {
+
+namespace {
+
+std::atomic<size_t> g_openDescriptors{0};
+
+// File systems whose directory reads fill the buffer as far as the entries go.
+// Network, FUSE and stacked file systems make no such promise.
+bool fillsReads(std::string_view fsType) {
+  return fsType == "ext4" || fsType == "ext3" || fsType == "ext2" || fsType == "xfs" ||
+         fsType == "btrfs" || fsType == "tmpfs";
+}
+
+// Whether a subdirectory lies on another mount than its parent that the drive's
+// walk must not enter. Told by the mount id, so that a btrfs subvolume (a device
+// of its own, the same mount) is an ordinary folder; a mount that the table walks
+// as part of its drive (no letter left for it) is entered. Without mount ids the
+// device tells, except on btrfs, whose subvolumes have devices of their own.
+bool crossesMount(const DirectoryListing& child, const DirectoryListing& parent,
+                  const ReadRequest& r, const DriveTable& drives) {
+  if (child.mountId != 0 && parent.mountId != 0) {
+    return child.mountId != parent.mountId && !drives.walksInto(r.host);
+  }
+  if (child.device == parent.device || drives.walksInto(r.host)) return false;
+  const Drive* drive = drives.byLetter(r.viewPath[0]);
+  return !drive || drive->fsType != "btrfs";
+}
+
+char driveOf(const std::string& viewPath) {
+  const char c = viewPath.empty() ? '?' : viewPath[0];
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// A place in the walk's order: the path of ranks from the walk's first directory,
+// where a directory's subdirectories rank from the last (0, entered first) to the
+// first. Earlier in the walk is lexicographically smaller.
+struct Order {
+  std::shared_ptr<const Order> parent;
+  uint32_t rank = 0;
+  uint32_t depth = 0;
+};
+
+bool earlier(const Order& a, const Order& b) {
+  const Order* x = &a;
+  const Order* y = &b;
+  while (x->depth > y->depth) x = x->parent.get();
+  while (y->depth > x->depth) y = y->parent.get();
+  if (x == y) return a.depth < b.depth;  // one lies inside the other
+  while (x->parent != y->parent) {
+    x = x->parent.get();
+    y = y->parent.get();
+  }
+  return x->rank < y->rank;
+}
+
+}  // namespace
+
+SharedDirectory::SharedDirectory(os::Directory dir)
+    : m_dir(std::move(dir)), m_counted(m_dir.holdsDescriptor()) {
+  if (m_counted) ++g_openDescriptors;
+}
+
+SharedDirectory::~SharedDirectory() {
+  m_dir.close();
+  if (m_counted) --g_openDescriptors;
+}
+
+size_t SharedDirectory::openCount() {
+  return g_openDescriptors.load(std::memory_order_relaxed);
+}
+
+// --- the pool ---------------------------------------------------------------------------
+
+namespace {
+
+struct Task {
+  enum class Kind { Read, Call };
+  enum class Status { Queued, Running, Done, Dropped };
+  Kind kind = Kind::Read;
+  Status status = Status::Queued;
+  char drive = '?';
+  ReadRequest request;
+  std::shared_ptr<const DriveTable> drives;
+  std::shared_ptr<const Order> order;  // where the walk enters it; read-ahead only
+  bool ahead = false;                  // queue its subdirectories when read
+  bool counted = false;                // counts against the read-ahead's bounds
+  bool readAhead = false;              // read before the walk asked for it
+  uint64_t walk = 0;
+  std::function<void()> fn;
+  ReadResult result;
+  size_t bytes = 0;
+};
+
+struct Worker {
+  bool abandoned = false;  // its drive was given up while it waited on it
+  bool retired = false;    // fewer threads wanted
+  std::shared_ptr<Task> task;
+};
+
+}  // namespace
+
+struct DirectoryReaders::State {
+  std::mutex m;
+  std::condition_variable work;  // the readers wait for tasks
+  std::condition_variable done;  // the window's thread waits for a result
+
+  std::deque<std::shared_ptr<Task>> demands;  // asked for now, first come first
+  std::vector<std::shared_ptr<Task>> ahead;   // a heap, the walk's next one on top
+  std::unordered_map<std::string, std::shared_ptr<Task>> known;  // read-ahead by host path
+  size_t aheadCount = 0;  // read-ahead tasks running or done and not taken
+  size_t aheadBytes = 0;
+
+  std::vector<std::shared_ptr<Worker>> workers;
+  unsigned threads = 0;
+  bool readAhead = true;
+  bool walking = false;
+  uint64_t walk = 0;
+  uint32_t nextRootRank = UINT32_MAX;
+  std::string givenUp;  // the letters of the drives given up
+  std::chrono::milliseconds deadline = kDeadline;
+  Counters counters;
+  // The devices of the drive roots whose file systems fill each read, asked once each.
+  std::vector<std::pair<std::string, uint64_t>> rootDevices;
+
+  static void run(const std::shared_ptr<State>& self, const std::shared_ptr<Worker>& me);
+
+  void ensureWorkers(const std::shared_ptr<State>& self) {
+    while (workers.size() < threads) {
+      auto w = std::make_shared<Worker>();
+      workers.push_back(w);
+      std::thread([self, w] { run(self, w); }).detach();
+    }
+  }
+
+  static bool heapLess(const std::shared_ptr<Task>& a, const std::shared_ptr<Task>& b) {
+    return earlier(*b->order, *a->order);  // the earliest on top
+  }
+
+  std::shared_ptr<Task> next() {
+    while (!demands.empty()) {
+      auto t = std::move(demands.front());
+      demands.pop_front();
+      if (t->status == Task::Status::Queued) return t;
+    }
+    if (!walking || !readAhead) return nullptr;
+    while (!ahead.empty() && aheadCount < kMaxAhead && aheadBytes < kMaxAheadBytes) {
+      std::pop_heap(ahead.begin(), ahead.end(), heapLess);
+      auto t = std::move(ahead.back());
+      ahead.pop_back();
+      if (t->status != Task::Status::Queued) continue;
+      t->counted = true;
+      t->readAhead = true;
+      ++aheadCount;
+      return t;
+    }
+    return nullptr;
+  }
+
+  bool fillsEachRead(const Task& t, uint64_t device, std::unique_lock<std::mutex>& lk);
+  void perform(Task& t);
+  void finish(const std::shared_ptr<Task>& t);
+  void queueSubdirectories(const Task& t);
+  void giveUp(char drive, const std::shared_ptr<State>& self);
+  void wait(std::unique_lock<std::mutex>& lk, const std::shared_ptr<Task>& t,
+            const std::shared_ptr<State>& self);
+};
+
+void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
+                                  const std::shared_ptr<Worker>& me) {
+  State& s = *self;
+  std::unique_lock lk(s.m);
+  for (;;) {
+    if (me->abandoned || me->retired) return;
+    std::shared_ptr<Task> t = s.next();
+    if (!t) {
+      s.work.wait(lk);
+      continue;
+    }
+    t->status = Task::Status::Running;
+    me->task = t;
+    lk.unlock();
+    s.perform(*t);
+    lk.lock();
+    me->task.reset();
+    // Given up while it waited: nobody wants its answer any more.
+    if (me->abandoned) return;
+    s.finish(t);
+  }
+}
+
+// The drive's type counts only for directories on the drive's own file system
+// (`device`): a share mounted inside a drive is another one.
+bool DirectoryReaders::State::fillsEachRead(const Task& t, uint64_t device,
+                                            std::unique_lock<std::mutex>& lk) {
+  const Drive* drive = t.drives->byLetter(t.drive);
+  if (!drive || !fillsReads(drive->fsType)) return false;
+  lk.lock();
+  for (const auto& [mountPoint, rootDevice] : rootDevices) {
+    if (mountPoint == drive->mountPoint) {
+      const bool same = rootDevice == device;
+      lk.unlock();
+      return same;
+    }
+  }
+  lk.unlock();
+  os::Identity root;
+  if (os::identityOfPath(drive->mountPoint, root) != 0) return false;
+  lk.lock();
+  rootDevices.emplace_back(drive->mountPoint, root.device);
+  lk.unlock();
+  return root.device == device;
+}
+
+void DirectoryReaders::State::perform(Task& t) {
+  if (t.kind == Task::Kind::Call) {
+    t.fn();
+    return;
+  }
+  const ReadRequest& r = t.request;
+  ReadResult& out = t.result;
+  std::unique_lock lk(m, std::defer_lock);
+  os::Directory dir;
+  out.error =
+      r.base && r.host.size() > r.relativeFrom
+          ? os::openDirectoryAt(r.base->get(), std::string_view(r.host).substr(r.relativeFrom), dir)
+          : os::openDirectory(r.host, dir);
+  if (out.error) return;
+  os::Identity id;
+  if ((out.error = os::identity(dir, id))) return;
+  try {
+    auto listing = std::make_shared<DirectoryListing>();
+    listing->device = id.device;
+    listing->inode = id.inode;
+    listing->mtimeNs = id.modifiedNs;
+    listing->ctimeNs = id.changedNs;
+    listing->mountId = id.mountId;
+    std::vector<os::Entry> entries;
+    if ((out.error = os::readEntries(dir, fillsEachRead(t, id.device, lk), entries))) return;
+    // A folder on which the table puts another mount is not part of this drive.
+    std::string childHost = r.host;
+    if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
+    const size_t childBase = childHost.size();
+    for (os::Entry& entry : entries) {
+      t.bytes += entry.name.size() + sizeof(std::string);
+      if (entry.directory) {
+        childHost.resize(childBase);
+        childHost += entry.name;
+        if (t.drives->isMountPoint(childHost)) continue;
+        listing->subdirs.push_back(os::kHostNamesAreBytes ? hostNameToView(entry.name)
+                                                          : std::move(entry.name));
+      } else {
+        listing->files.push_back(os::kHostNamesAreBytes ? hostNameToView(entry.name)
+                                                        : std::move(entry.name));
+      }
+    }
+    sortListOrder(listing->subdirs);
+    sortListOrder(listing->files);
+    // Something mounted here since the mount table was read: not part of this
+    // drive. (A drive's root is on a mount of its own, of course.)
+    const bool driveRoot = r.viewPath.size() == 3;
+    if (r.parent && !driveRoot && crossesMount(*listing, *r.parent, r, *t.drives)) {
+      out.outcome = ReadResult::Outcome::OtherMount;
+      return;
+    }
+    out.listing = std::move(listing);
+    out.outcome = ReadResult::Outcome::Read;
+  } catch (const std::bad_alloc&) {
+    out.outcome = ReadResult::Outcome::OutOfMemory;
+    return;
+  }
+  // Kept open for the reads below it while the descriptor budget allows.
+  if (SharedDirectory::openCount() < os::descriptorBudget()) {
+    out.dir = std::make_shared<SharedDirectory>(std::move(dir));
+  }
+}
+
+void DirectoryReaders::State::queueSubdirectories(const Task& t) {
+  const DirectoryListing& listing = *t.result.listing;
+  const std::string& parentHost = t.request.host;
+  // Opened relative to this directory, or to the ancestor this one was opened from.
+  std::shared_ptr<const SharedDirectory> base = t.result.dir;
+  size_t relativeFrom =
+      parentHost.back() == os::kSeparator ? parentHost.size() : parentHost.size() + 1;
+  size_t baseLength = parentHost.size();
+  if (!base) {
+    base = t.request.base;
+    relativeFrom = t.request.relativeFrom;
+    baseLength = relativeFrom;
+  }
+  const size_t n = listing.subdirs.size();
+  const std::string& view = t.request.viewPath;
+  for (size_t i = 0; i < n; ++i) {
+    auto child = std::make_shared<Task>();
+    child->drive = t.drive;
+    child->request.viewPath =
+        view.back() == '\\' ? view + listing.subdirs[i] : view + "\\" + listing.subdirs[i];
+    auto host = t.drives->viewToHost(child->request.viewPath);
+    if (!host || known.count(*host)) continue;
+    child->request.host = std::move(*host);
+    // The walk asks by the path it maps itself; open relative only where it agrees.
+    if (base && child->request.host.compare(0, baseLength, parentHost, 0, baseLength) == 0) {
+      child->request.base = base;
+      child->request.relativeFrom = relativeFrom;
+    }
+    child->request.parent = t.result.listing;
+    child->drives = t.drives;
+    child->order = std::make_shared<Order>(
+        Order{t.order, static_cast<uint32_t>(n - 1 - i), t.order->depth + 1});
+    child->ahead = true;
+    child->walk = t.walk;
+    known.emplace(child->request.host, child);
+    ahead.push_back(std::move(child));
+    std::push_heap(ahead.begin(), ahead.end(), heapLess);
+  }
+}
+
+void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t) {
+  t->status = Task::Status::Done;
+  const bool current = t->walk == walk && walking;
+  if (t->kind == Task::Kind::Read) {
+    if (t->readAhead) ++counters.aheadRead;
+    if (t->counted) {
+      if (current) {
+        aheadBytes += t->bytes;
+      } else {
+        t->counted = false;  // its walk is over; endWalk reset the bounds
+      }
+    }
+    if (current && t->ahead && readAhead && t->result.outcome == ReadResult::Outcome::Read &&
+        !t->result.listing->subdirs.empty()) {
+      queueSubdirectories(*t);
+      work.notify_all();
+    }
+  }
+  done.notify_all();
+}
+
+void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& self) {
+  if (givenUp.find(drive) == std::string::npos) givenUp += drive;
+  ++counters.givenUp;
+  // Its readers are stuck in the system: abandoned, and others take their place.
+  std::erase_if(workers, [drive](const std::shared_ptr<Worker>& w) {
+    if (!w->task || w->task->drive != drive) return false;
+    w->abandoned = true;
+    return true;
+  });
+  for (auto it = known.begin(); it != known.end();) {
+    Task& t = *it->second;
+    if (t.drive != drive) {
+      ++it;
+      continue;
+    }
+    if (t.counted) {
+      --aheadCount;
+      if (t.status == Task::Status::Done) aheadBytes -= t.bytes;
+      t.counted = false;
+    }
+    if (t.status == Task::Status::Queued) t.status = Task::Status::Dropped;
+    it = known.erase(it);
+  }
+  for (auto& t : demands) {
+    if (t->drive == drive && t->status == Task::Status::Queued) t->status = Task::Status::Dropped;
+  }
+  ensureWorkers(self);
+  work.notify_all();
+}
+
+void DirectoryReaders::State::wait(std::unique_lock<std::mutex>& lk, const std::shared_ptr<Task>& t,
+                                   const std::shared_ptr<State>& self) {
+  ++counters.waits;
+  const auto start = std::chrono::steady_clock::now();
+  auto keepAlive = start + kKeepAliveInterval;
+  while (t->status != Task::Status::Done) {
+    done.wait_until(lk, std::min(keepAlive, start + deadline));
+    if (t->status == Task::Status::Done) break;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - start >= deadline) {
+      giveUp(t->drive, self);
+      raiseError(err::kDiskNotReady, t->request.viewPath);
+    }
+    if (now >= keepAlive) {
+      lk.unlock();
+      uiHost().keepAlive();
+      lk.lock();
+      keepAlive = std::chrono::steady_clock::now() + kKeepAliveInterval;
+      // Ended by a request that the keep-alive let through: nothing more of this.
+      if (programEnded()) raiseError(err::kDeviceUnavailable, t->request.viewPath);
+    }
+  }
+}
+
+// --- the calls ----------------------------------------------------------------------------
+
+DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
+  const unsigned cores = std::thread::hardware_concurrency();
+  m_state->threads = std::clamp(cores, 2u, 4u);
+}
+
+DirectoryReaders& DirectoryReaders::process() {
+  static DirectoryReaders* readers = new DirectoryReaders();
+  return *readers;
+}
+
+ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const DriveTable> drives,
+                                  bool ahead) {
+  State& s = *m_state;
+  const char drive = driveOf(request.viewPath);
+  std::unique_lock lk(s.m);
+  if (s.givenUp.find(drive) != std::string::npos) {
+    raiseError(err::kDiskNotReady, request.viewPath);
+  }
+  std::shared_ptr<Task> t;
+  const auto it = ahead ? s.known.find(request.host) : s.known.end();
+  if (it != s.known.end()) {
+    t = std::move(it->second);
+    s.known.erase(it);
+    if (t->counted) {
+      --s.aheadCount;
+      if (t->status == Task::Status::Done) s.aheadBytes -= t->bytes;
+      t->counted = false;
+      s.work.notify_all();  // room for another read-ahead
+    }
+    if (t->status == Task::Status::Done) {
+      ++s.counters.aheadTaken;
+    } else if (t->status == Task::Status::Queued) {
+      s.demands.push_back(t);
+      s.work.notify_one();
+    }
+  } else {
+    t = std::make_shared<Task>();
+    t->drive = drive;
+    t->request = std::move(request);
+    t->drives = std::move(drives);
+    t->walk = s.walk;
+    t->ahead = ahead && s.walking && s.readAhead;
+    if (t->ahead) t->order = std::make_shared<Order>(Order{nullptr, s.nextRootRank--, 0});
+    s.demands.push_back(t);
+    s.ensureWorkers(m_state);
+    s.work.notify_one();
+  }
+  if (t->status != Task::Status::Done) s.wait(lk, t, m_state);
+  return std::move(t->result);
+}
+
+void DirectoryReaders::call(const std::string& viewPath, std::function<void()> fn) {
+  State& s = *m_state;
+  const char drive = driveOf(viewPath);
+  std::unique_lock lk(s.m);
+  if (s.givenUp.find(drive) != std::string::npos) raiseError(err::kDiskNotReady, viewPath);
+  auto t = std::make_shared<Task>();
+  t->kind = Task::Kind::Call;
+  t->drive = drive;
+  t->request.viewPath = viewPath;
+  t->fn = std::move(fn);
+  s.demands.push_back(t);
+  s.ensureWorkers(m_state);
+  s.work.notify_one();
+  s.wait(lk, t, m_state);
+}
+
+void DirectoryReaders::beginWalk(const std::string& viewPath) {
+  State& s = *m_state;
+  std::lock_guard lk(s.m);
+  std::erase(s.givenUp, driveOf(viewPath));
+  s.walking = true;
+  ++s.walk;
+}
+
+void DirectoryReaders::endWalk() {
+  State& s = *m_state;
+  std::lock_guard lk(s.m);
+  s.walking = false;
+  ++s.walk;
+  for (auto& [host, t] : s.known) {
+    if (t->status == Task::Status::Queued) t->status = Task::Status::Dropped;
+    t->counted = false;
+  }
+  s.known.clear();
+  s.ahead.clear();
+  s.aheadCount = 0;
+  s.aheadBytes = 0;
+}
+
+void DirectoryReaders::setReadAhead(bool on) {
+  std::lock_guard lk(m_state->m);
+  m_state->readAhead = on;
+}
+
+void DirectoryReaders::setDeadline(std::chrono::milliseconds deadline) {
+  std::lock_guard lk(m_state->m);
+  m_state->deadline = deadline;
+}
+
+void DirectoryReaders::setThreads(unsigned threads) {
+  State& s = *m_state;
+  std::lock_guard lk(s.m);
+  s.threads = std::max(threads, 1u);
+  while (s.workers.size() > s.threads) {
+    s.workers.back()->retired = true;
+    s.workers.pop_back();
+  }
+  s.work.notify_all();
+}
+
+DirectoryReaders::Counters DirectoryReaders::counters() const {
+  std::lock_guard lk(m_state->m);
+  return m_state->counters;
+}
+
+}  // namespace platform
