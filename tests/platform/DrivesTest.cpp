@@ -577,6 +577,7 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
     m.target = target;
     return m;
   };
+  const os::MountRow root = mount("8:1", "/", "/");  // the root file system
   struct Case {
     std::string what;
     os::MountRow shown, walked;
@@ -586,7 +587,7 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
   const std::vector<Case> cases = {
       {"a folder of / bound elsewhere",
        mount("8:1", "/srv/x", "/mnt/x"),
-       mount("8:1", "/", "/"),
+       root,
        {"/mnt/x"},
        "/srv/x"},
       {"the same root at two places",
@@ -604,7 +605,7 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
        mount("0:40", "/a", "/y"),
        {"/x", "/y"},
        "/y/b/c"},
-      {"another device", mount("8:2", "/srv/x", "/mnt/x"), mount("8:1", "/", "/"), {}, {}},
+      {"another device", mount("8:2", "/srv/x", "/mnt/x"), root, {}, {}},
       {"a wider root never shows in a narrower one",
        mount("8:1", "/", "/mnt/all"),
        mount("8:1", "/srv", "/srv"),
@@ -620,24 +621,12 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
        mount("8:17", "/", "/mnt/data"),
        {"/mnt/data/photos"},
        {}},
-      {"a mount on a folder on the way",
-       mount("8:1", "/srv/x/y", "/m"),
-       mount("8:1", "/", "/"),
-       {"/srv"},
-       {}},
-      {"a folder left out of the walk",
-       mount("8:1", "/srv/x/y", "/m"),
-       mount("8:1", "/", "/"),
-       {"/srv/x"},
-       {}},
-      {"bound onto itself",
-       mount("8:1", "/srv/x", "/srv/x"),
-       mount("8:1", "/", "/"),
-       {"/srv/x"},
-       {}},
+      {"a mount on a folder on the way", mount("8:1", "/srv/x/y", "/m"), root, {"/srv"}, {}},
+      {"a folder left out of the walk", mount("8:1", "/srv/x/y", "/m"), root, {"/srv/x"}, {}},
+      {"bound onto itself", mount("8:1", "/srv/x", "/srv/x"), root, {"/srv/x"}, {}},
       {"mounts beside the way do not count",
        mount("8:1", "/srv/x", "/mnt/x"),
-       mount("8:1", "/", "/"),
+       root,
        {"/srv/xy", "/srv/x/inner", "/mnt/x"},
        "/srv/x"},
   };
