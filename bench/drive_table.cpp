@@ -6,7 +6,8 @@
 // PODS pods (default 120: some 500 mounts: each pod's shm, rootfs overlay, network
 // namespace and service-account tmpfs; NFS volumes on every fourth pod, CSI disks
 // with their pod binds on every sixth), asking this machine about the mount points
-// as start-up does, and then this machine's own table. Prints milliseconds.
+// as start-up does, and then this machine's own table. Prints milliseconds, each
+// beside the target: start-up reads the drives in under 100 ms.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,12 @@ double millisecondsOf(F&& f, int rounds) {
   return d.count() / rounds;
 }
 
+constexpr double kTargetMs = 100;
+
+const char* verdict(double ms) {
+  return ms < kTargetMs ? "met" : "MISSED";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,9 +84,11 @@ int main(int argc, char** argv) {
   size_t drives = 0;
   const double node = millisecondsOf(
       [&] { drives = platform::DriveTable::fromMountTable(table, "/sys").drives().size(); }, 20);
-  std::printf("kubernetes node: %zu mounts, %zu drives, %.2f ms\n", rows, drives, node);
+  std::printf("kubernetes node: %zu mounts, %zu drives, %.2f ms (target < %.0f ms: %s)\n", rows,
+              drives, node, kTargetMs, verdict(node));
   const double own =
       millisecondsOf([&] { drives = platform::DriveTable::fromSystem().drives().size(); }, 20);
-  std::printf("this machine: %zu drives, %.2f ms\n", drives, own);
+  std::printf("this machine: %zu drives, %.2f ms (target < %.0f ms: %s)\n", drives, own, kTargetMs,
+              verdict(own));
   return 0;
 }

@@ -47,9 +47,11 @@ struct Drive {
 // answer for a sample machine's table). `isFolder`: whether a mount point is a
 // folder (a mounted file is no drive root). `identity`: the device and inode of
 // the folder at a path, 0 on success; where it cannot be asked, two mounts of a
-// local file system that the table shows as the same folder count as the same,
-// two of a network share (NFSv3 shows every export of one server file system as
-// "/") do not.
+// local file system that the table shows as the same folder count as the same
+// unless the folder is not found. A share is never asked (a lookup inside it waits
+// for its server): two of its mounts are the same folder when the table gives both
+// the same source and root (NFSv3 shows every export of one server file system as
+// "/", each under its own source).
 struct MountProbe {
   std::function<bool(const std::string& hostPath)> isFolder;
   std::function<int(const std::string& hostPath, uint64_t& device, uint64_t& inode)> identity;

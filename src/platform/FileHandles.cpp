@@ -79,6 +79,21 @@ void readWhole(const std::string& path, std::string& content) {
   }
 }
 
+// Opens an output file under `fileNumber`, made by `create` (os::createFile or
+// os::createNewFile).
+void openForOutput(const std::string& path, int16_t fileNumber,
+                   os::NativeError (*create)(const std::string&, os::File&)) {
+  checkNumber(fileNumber);
+  auto f = std::make_unique<OpenFile>();
+  if (const os::NativeError e = create(hostPathOf(path), f->handle)) {
+    raiseError(openErrorNumber(e, true), path);
+  }
+  f->output = true;
+  f->path = path;
+  f->buffer.reserve(kOutputBuffer);
+  files()[fileNumber] = std::move(f);
+}
+
 }  // namespace
 
 int16_t FreeFile() {
@@ -89,27 +104,11 @@ int16_t FreeFile() {
 }
 
 void OpenForOutput(const std::string& path, int16_t fileNumber) {
-  checkNumber(fileNumber);
-  auto f = std::make_unique<OpenFile>();
-  if (const os::NativeError e = os::createFile(hostPathOf(path), f->handle)) {
-    raiseError(openErrorNumber(e, true), path);
-  }
-  f->output = true;
-  f->path = path;
-  f->buffer.reserve(kOutputBuffer);
-  files()[fileNumber] = std::move(f);
+  openForOutput(path, fileNumber, os::createFile);
 }
 
 void OpenNewForOutput(const std::string& path, int16_t fileNumber) {
-  checkNumber(fileNumber);
-  auto f = std::make_unique<OpenFile>();
-  if (const os::NativeError e = os::createNewFile(hostPathOf(path), f->handle)) {
-    raiseError(openErrorNumber(e, true), path);
-  }
-  f->output = true;
-  f->path = path;
-  f->buffer.reserve(kOutputBuffer);
-  files()[fileNumber] = std::move(f);
+  openForOutput(path, fileNumber, os::createNewFile);
 }
 
 void OpenForInput(const std::string& path, int16_t fileNumber) {

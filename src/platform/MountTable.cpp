@@ -219,16 +219,31 @@ bool letterOrder(const Candidate& a, const Candidate& b) {
   return a.mount->target < b.mount->target;
 }
 
-// Does the folder at `path` (inside another mount) really show what `shown` shows?
-// The machine confirms it where it can be asked (a folder deleted since it was
-// bound is not there to be walked); else the table's word counts for a local file
-// system and not for a share.
-bool sameFolder(const Candidate& shown, const std::string& path, const MountProbe& probe) {
-  uint64_t d1 = 0, i1 = 0, d2 = 0, i2 = 0;
-  if (probe.identity && probe.identity(shown.mount->target, d1, i1) == 0) {
-    return probe.identity(path, d2, i2) == 0 && d1 == d2 && i1 == i2;
+// The kernel shows a bound folder that was deleted since as "<folder>//deleted".
+bool isDeletedRoot(std::string_view root) {
+  return root.ends_with("//deleted");
+}
+
+// Does the folder at `path` inside mount `walked` really show what `shown` shows?
+// A folder deleted since it was bound is not there to be walked. A share is never
+// asked: a lookup inside it waits for its server, so two mounts of a share are the
+// same folder when the table gives both the same source and root. On a local file
+// system the machine confirms it where it can be asked; else the table's word
+// counts unless the folder is not found.
+bool sameFolder(const Candidate& shown, const Candidate& walked, const std::string& path,
+                const MountProbe& probe) {
+  const os::MountRow& s = *shown.mount;
+  const os::MountRow& w = *walked.mount;
+  if (isDeletedRoot(s.root) || isDeletedRoot(w.root)) return false;
+  if (shown.type == DRIVE_REMOTE || walked.type == DRIVE_REMOTE) {
+    return s.source == w.source && s.root == w.root;
   }
-  return shown.type != DRIVE_REMOTE;
+  if (!probe.identity) return true;
+  uint64_t d1 = 0, i1 = 0, d2 = 0, i2 = 0;
+  const bool asked = probe.identity(s.target, d1, i1) == 0;
+  const os::NativeError atPath = probe.identity(path, d2, i2);
+  if (asked) return atPath == 0 && d1 == d2 && i1 == i2;
+  return !os::isNotFound(atPath);
 }
 
 }  // namespace
@@ -299,12 +314,12 @@ DriveTable DriveTable::fromMounts(const std::vector<os::MountRow>& mounts,
     const bool duplicate =
         x != root && std::any_of(sameDevice.begin(), sameDevice.end(), [&](const Candidate* y) {
           const auto at = mounts::whereWalkShows(*x->mount, *y->mount, isMounted);
-          return at && sameFolder(*x, *at, probe);
+          return at && sameFolder(*x, *y, *at, probe);
         });
     if (duplicate) continue;
     if (root && x != root) {
       if (const auto at = mounts::whereWalkShows(*root->mount, *x->mount, isMounted);
-          at && sameFolder(*root, *at, probe)) {
+          at && sameFolder(*root, *x, *at, probe)) {
         leftOutSet.insert(*at);
         leftOut.push_back(*at);
       }

@@ -9,9 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
-
-#include "platform/Text.h"
 
 namespace e2e {
 
@@ -32,6 +31,35 @@ std::string unescapeOctal(const std::string& s) {
   return out;
 }
 
+// The characters of the Windows-1252 bytes 0x80..0x9F. The five bytes the code
+// page leaves unused stand, as on Windows, for the C1 controls of their value.
+constexpr char32_t kHigh1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char byteIn1252(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  const auto* at = std::find(std::begin(kHigh1252), std::end(kHigh1252), c);
+  return at == std::end(kHigh1252) ? '?' : static_cast<char>(0x80 + (at - kHigh1252));
+}
+
+// The length of the valid UTF-8 sequence at `i` (its character in `c`), 0 where
+// none starts there: no overlong forms, surrogates or values beyond U+10FFFF.
+size_t utf8At(std::string_view s, size_t i, char32_t& c) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  const size_t n = b < 0x80 ? 1 : b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  c = n == 1 ? b : b & (0x7F >> n);
+  for (size_t k = 1; k < n; ++k) {
+    const auto t = static_cast<unsigned char>(s[i + k]);
+    if ((t & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (t & 0x3F);
+  }
+  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  return c < kLeast[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0 : n;
+}
+
 class Walker {
  public:
   // `mountId`: the mount of the starting folder, 0 where the kernel gives none.
@@ -39,7 +67,7 @@ class Walker {
       : m_listing(listing), m_device(device), m_mountId(mountId), m_mounts(mounts) {}
 
   // `fd` is an open descriptor of the folder; it is closed here.
-  void walk(int fd, const std::string& hostPath, const std::string& viewPath) {
+  void walk(int fd, const std::string& hostPath, const std::string& logPath) {
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
       m_listing.problems.push_back(hostPath + ": " + std::strerror(errno));
@@ -63,8 +91,7 @@ class Walker {
           subdirs.emplace_back(name, childHost);
         }
       } else {
-        m_listing.lines.push_back(
-            platform::toAnsi(viewPath + "\\" + platform::hostNameToView(name)));
+        m_listing.lines.push_back(logPath + "\\" + nameInLog(name));
       }
       errno = 0;
     }
@@ -76,7 +103,7 @@ class Walker {
         if (errno != ENOENT) m_listing.problems.push_back(childHost + ": " + std::strerror(errno));
         continue;
       }
-      walk(child, childHost, viewPath + "\\" + platform::hostNameToView(name));
+      walk(child, childHost, logPath + "\\" + nameInLog(name));
     }
     ::closedir(dir);
   }
@@ -102,21 +129,48 @@ class Walker {
 
 }  // namespace
 
+// A row: id, parent, device, root, mount point, options, optional fields up to
+// "-", type, source, super options.
+std::vector<TableRow> mountTable() {
+  std::vector<TableRow> rows;
+  std::ifstream in("/proc/self/mountinfo");
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string id, parent, device, root, target, options, field, type, source;
+    if (!(fields >> id >> parent >> device >> root >> target >> options)) continue;
+    while (fields >> field && field != "-") {
+    }
+    if (fields >> type >> source)
+      rows.push_back({unescapeOctal(target), type, unescapeOctal(source)});
+  }
+  return rows;
+}
+
 std::set<std::string> mountPoints() {
   std::set<std::string> result;
-  std::ifstream in("/proc/self/mountinfo");
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string id, parent, device, root, mountPoint;
-    if (fields >> id >> parent >> device >> root >> mountPoint) {
-      result.insert(unescapeOctal(mountPoint));
-    }
-  }
+  for (const TableRow& row : mountTable()) result.insert(row.target);
   return result;
 }
 
-Listing listFilesAsLogLines(const std::string& hostFolder, const std::string& viewFolder) {
+std::string nameInLog(std::string_view hostName) {
+  std::string out;
+  for (size_t i = 0; i < hostName.size();) {
+    char32_t c = 0;
+    const size_t n = utf8At(hostName, i, c);
+    if (n > 0 && c >= 0x20 && c != 0x7F && c != '\\' && (c < 0xF000 || c > 0xF0FF)) {
+      out += byteIn1252(c);
+      i += n;
+      continue;
+    }
+    for (const size_t end = i + std::max<size_t>(n, 1); i < end; ++i) {
+      const auto b = static_cast<unsigned char>(hostName[i]);
+      out += b >= 0xA0 || (b >= 0x80 && kHigh1252[b - 0x80] >= 0xA0) ? static_cast<char>(b) : '?';
+    }
+  }
+  return out;
+}
+
+Listing listFilesAsLogLines(const std::string& hostFolder, const std::string& logFolder) {
   Listing listing;
   const int fd = ::open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
@@ -131,7 +185,7 @@ Listing listFilesAsLogLines(const std::string& hostFolder, const std::string& vi
       ::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID)
           ? sx.stx_mnt_id
           : 0;
-  Walker(listing, st.st_dev, mountId, mounts).walk(fd, hostFolder, viewFolder);
+  Walker(listing, st.st_dev, mountId, mounts).walk(fd, hostFolder, logFolder);
   std::sort(listing.lines.begin(), listing.lines.end());
   return listing;
 }

@@ -31,8 +31,6 @@
 #include "HostListing.h"
 #include "Process.h"
 #include "XServer.h"
-#include "platform/Drives.h"
-#include "platform/Text.h"
 
 namespace e2e {
 namespace {
@@ -132,12 +130,21 @@ double seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
 }
 
-// The letters of the drives a scan covers: the fixed and the network drives.
+// The letters a scan may list files under, told from the mount table by rules
+// simpler than the program's: "/" is C:, and each further mount of a disk (a
+// "/dev/" source other than a loop, zram or optical device) or of a network file
+// system may take the next letter. The program's scan drives, which take the first
+// letters, are among these.
 std::string scanDriveLetters() {
-  const platform::DriveTable table = platform::DriveTable::fromSystem();
-  std::string letters;
-  for (const platform::Drive& d : table.drives()) {
-    if (d.type == platform::DRIVE_FIXED || d.type == platform::DRIVE_REMOTE) letters += d.letter;
+  std::string letters = "C";
+  for (const TableRow& m : mountTable()) {
+    const std::string_view s = m.source;
+    const bool disk = s.starts_with("/dev/") && !s.starts_with("/dev/loop") &&
+                      !s.starts_with("/dev/zram") && !s.starts_with("/dev/sr");
+    const bool share = m.type.starts_with("nfs") || m.type == "cifs" || m.type == "smb3" ||
+                       m.type == "9p" || m.type.ends_with("sshfs") || m.type == "virtiofs";
+    if (m.target != "/" && (disk || share) && letters.back() < 'Z')
+      letters += static_cast<char>(letters.back() + 1);
   }
   return letters;
 }
@@ -463,7 +470,7 @@ class ScannerProgram : public testing::Test {
 // A folder whose files are held against the log, with its listing from before the scan.
 struct ComparedFolder {
   std::string host;  // "/usr"
-  std::string view;  // "C:\usr", as the program names it (UTF-8)
+  std::string log;   // "C:\usr", as the log names it (Windows-1252)
   Listing before;
 };
 
@@ -480,22 +487,22 @@ bool onDriveC(const std::string& host) {
   return true;
 }
 
-// "/tmp/a b" -> "C:\tmp\a b": each name as the program maps it.
-std::string viewOnDriveC(const std::string& host) {
-  std::string view = "C:";
+// "/tmp/a b" -> "C:\tmp\a b" in the log's bytes.
+std::string logPathOnDriveC(const std::string& host) {
+  std::string path = "C:";
   size_t pos = 1;
   while (pos < host.size()) {
     size_t end = host.find('/', pos);
     if (end == std::string::npos) end = host.size();
-    view += "\\" + platform::hostNameToView(host.substr(pos, end - pos));
+    path += "\\" + nameInLog(std::string_view(host).substr(pos, end - pos));
     pos = end + 1;
   }
-  return view;
+  return path;
 }
 
 ComparedFolder compareFolder(const std::string& host) {
-  ComparedFolder f{host, viewOnDriveC(host), {}};
-  f.before = listFilesAsLogLines(f.host, f.view);
+  ComparedFolder f{host, logPathOnDriveC(host), {}};
+  f.before = listFilesAsLogLines(f.host, f.log);
   return f;
 }
 
@@ -517,12 +524,12 @@ std::string firstOf(const std::vector<std::string>& v) {
 // the folder did not change during the scan this is plain equality of the sorted
 // lines with the folder's listing.
 void expectListedAsOnDisk(const std::vector<std::string_view>& logLines, const ComparedFolder& f) {
-  const std::string prefix = platform::toAnsi(f.view) + "\\";
+  const std::string prefix = f.log + "\\";
   std::vector<std::string> listed;
   for (const std::string_view line : logLines) {
     if (line.substr(0, prefix.size()) == prefix) listed.emplace_back(line);
   }
-  const Listing after = listFilesAsLogLines(f.host, f.view);
+  const Listing after = listFilesAsLogLines(f.host, f.log);
   // Folders that cannot be read are left out by the scan too; as root there are none.
   if (::geteuid() == 0) {
     EXPECT_TRUE(f.before.problems.empty()) << f.before.problems.front();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -341,20 +342,51 @@ TEST_F(DriveTableRead, CoveredMountsGetNoLetter) {
 }
 
 TEST_F(DriveTableRead, ContentReachableThroughAnotherDriveGetsNoLetter) {
-  const DriveTable table =
-      load(kExt4Root +
-           // a folder of the root file system bound elsewhere
-           row(30, 20, "8:1", "/home/anna/share", "/srv/share", "ext4", "/dev/sda1") +
-           // one device at two points: the first in mount-point order keeps its letter
-           row(31, 20, "8:17", "/", "/media/b", "ext4", "/dev/sdb1") +
-           row(32, 20, "8:17", "/", "/media/a", "ext4", "/dev/sdb1") +
-           // a folder of that device, bound at a point that sorts before both
-           row(33, 20, "8:17", "/photos", "/aaa", "ext4", "/dev/sdb1") +
-           // the same root on another device is other content
-           row(34, 20, "8:33", "/photos", "/mnt/p", "ext4", "/dev/sdc1"));
-  EXPECT_EQ(describe(table), (Lines{"C: / 3", "D: /media/a 3", "E: /mnt/p 3"}));
-  for (const char* point : {"/srv/share", "/media/b", "/aaa"}) {
+  // The machine finds every folder it is asked for as the same one, but for a
+  // folder deleted since it was bound; what it is asked is kept.
+  std::vector<std::string> asked;
+  MountProbe probe = sampleMachine();
+  probe.identity = [&](const std::string& path, uint64_t& device, uint64_t& inode) {
+    asked.push_back(path);
+    device = 2049;
+    inode = 2;
+    return path == "/home/anna/old" ? ENOENT : 0;
+  };
+  const DriveTable table = DriveTable::fromMountTable(
+      kExt4Root +
+          // a folder of the root file system bound elsewhere
+          row(30, 20, "8:1", "/home/anna/share", "/srv/share", "ext4", "/dev/sda1") +
+          // one device at two points: the first in mount-point order keeps its letter
+          row(31, 20, "8:17", "/", "/media/b", "ext4", "/dev/sdb1") +
+          row(32, 20, "8:17", "/", "/media/a", "ext4", "/dev/sdb1") +
+          // a folder of that device, bound at a point that sorts before both
+          row(33, 20, "8:17", "/photos", "/aaa", "ext4", "/dev/sdb1") +
+          // the same root on another device is other content
+          row(34, 20, "8:33", "/photos", "/mnt/p", "ext4", "/dev/sdc1") +
+          // folders bound and deleted since: marked so in the table, or not found
+          row(35, 20, "8:1", "/home/anna/tmp//deleted", "/srv/tmp", "ext4", "/dev/sda1") +
+          row(36, 20, "8:1", "/home/anna/old", "/srv/old", "ext4", "/dev/sda1") +
+          // one share at two points, told from the table alone
+          row(37, 20, "0:70", "/", "/mnt/nas", "nfs4", "nas:/export") +
+          row(38, 20, "0:70", "/", "/srv/nas", "nfs4", "nas:/export") +
+          // a folder of that share bound elsewhere (listed twice: a share is not
+          // asked), and two exports of one NFSv3 server file system, both shown as "/"
+          row(39, 20, "0:70", "/photos", "/media/photos", "nfs4", "nas:/export") +
+          row(40, 20, "0:71", "/", "/mnt/v3a", "nfs", "nas:/export/a") +
+          row(41, 20, "0:71", "/", "/mnt/v3b", "nfs", "nas:/export/b"),
+      sysDir(), probe);
+  EXPECT_EQ(describe(table),
+            (Lines{"C: / 3", "D: /media/a 3", "E: /media/photos 4", "F: /mnt/nas 4", "G: /mnt/p 3",
+                   "H: /mnt/v3a 4", "I: /mnt/v3b 4", "J: /srv/old 3", "K: /srv/tmp 3"}));
+  for (const char* point : {"/srv/share", "/media/b", "/aaa", "/srv/nas"}) {
     EXPECT_TRUE(table.isMountPoint(point)) << point;
+  }
+  // Of a share only its mount points may be asked: a lookup inside one waits for
+  // the server.
+  for (const std::string& path : asked) {
+    for (const char* share : {"/mnt/nas", "/srv/nas", "/media/photos", "/mnt/v3a", "/mnt/v3b"}) {
+      EXPECT_FALSE(mounts::isPathPrefix(share, path) && path != share) << path;
+    }
   }
 }
 
@@ -545,6 +577,7 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
     m.target = target;
     return m;
   };
+  const os::MountRow root = mount("8:1", "/", "/");  // the root file system
   struct Case {
     std::string what;
     os::MountRow shown, walked;
@@ -554,7 +587,7 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
   const std::vector<Case> cases = {
       {"a folder of / bound elsewhere",
        mount("8:1", "/srv/x", "/mnt/x"),
-       mount("8:1", "/", "/"),
+       root,
        {"/mnt/x"},
        "/srv/x"},
       {"the same root at two places",
@@ -572,7 +605,7 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
        mount("0:40", "/a", "/y"),
        {"/x", "/y"},
        "/y/b/c"},
-      {"another device", mount("8:2", "/srv/x", "/mnt/x"), mount("8:1", "/", "/"), {}, {}},
+      {"another device", mount("8:2", "/srv/x", "/mnt/x"), root, {}, {}},
       {"a wider root never shows in a narrower one",
        mount("8:1", "/", "/mnt/all"),
        mount("8:1", "/srv", "/srv"),
@@ -588,24 +621,12 @@ TEST(DriveDuplicates, WhereTheWalkOfOneMountShowsAnother) {
        mount("8:17", "/", "/mnt/data"),
        {"/mnt/data/photos"},
        {}},
-      {"a mount on a folder on the way",
-       mount("8:1", "/srv/x/y", "/m"),
-       mount("8:1", "/", "/"),
-       {"/srv"},
-       {}},
-      {"a folder left out of the walk",
-       mount("8:1", "/srv/x/y", "/m"),
-       mount("8:1", "/", "/"),
-       {"/srv/x"},
-       {}},
-      {"bound onto itself",
-       mount("8:1", "/srv/x", "/srv/x"),
-       mount("8:1", "/", "/"),
-       {"/srv/x"},
-       {}},
+      {"a mount on a folder on the way", mount("8:1", "/srv/x/y", "/m"), root, {"/srv"}, {}},
+      {"a folder left out of the walk", mount("8:1", "/srv/x/y", "/m"), root, {"/srv/x"}, {}},
+      {"bound onto itself", mount("8:1", "/srv/x", "/srv/x"), root, {"/srv/x"}, {}},
       {"mounts beside the way do not count",
        mount("8:1", "/srv/x", "/mnt/x"),
-       mount("8:1", "/", "/"),
+       root,
        {"/srv/xy", "/srv/x/inner", "/mnt/x"},
        "/srv/x"},
   };

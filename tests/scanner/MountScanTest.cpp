@@ -2,17 +2,13 @@
 // subvolumes, more disks than letters, a bind whose origin is covered, and the
 // RAM disks and images that are no drives. Each runs in a child process whose
 // mounts nobody else sees and that vanish with it.
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
 #include "platform/MountTable.h"
 #include "scanner/ScanFixture.h"
+#include "support/TestSupport.h"
 
 namespace scantest {
 namespace {
@@ -23,32 +19,8 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
-constexpr int kRefused = 77;  // the machine does not let the test mount
-
-// Runs `work` in a child with a mount namespace of its own whose mounts are
-// private. The child's exit code; kRefused when namespaces or mounts are refused.
-int inPrivateMounts(const std::function<int()>& work) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr))
-      _exit(kRefused);
-    int rc = 121;
-    try {
-      rc = work();
-    } catch (...) {
-      rc = 122;
-    }
-    std::fflush(nullptr);
-    _exit(rc);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+// The machine does not let the test mount (as for a refused mount namespace).
+constexpr int kRefused = testsupport::kNoPrivateMounts;
 
 bool run(const std::string& command) {
   return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
@@ -128,7 +100,7 @@ class MountScanTest : public ScanTest {
 
   // Runs the child; false (the test skipped) when the machine refuses.
   bool runChild(const std::function<int()>& work) {
-    const int rc = inPrivateMounts(work);
+    const int rc = testsupport::runWithPrivateMounts(work);
     if (rc == kRefused) return false;
     EXPECT_EQ(rc, 0) << "the child failed";
     return rc == 0;
