@@ -10,6 +10,7 @@
 
 #include "app/Module1.h"
 #include "app/cdsubs.h"
+#include "platform/DirectoryReaders.h"
 #include "platform/Drives.h"
 #include "platform/HostDirectory.h"
 #include "platform/Runtime.h"
@@ -119,6 +120,11 @@ int reportScan(const char* program, double seconds) {
   std::printf("directory_reads: %llu\ndirectory_reuses: %llu\n",
               static_cast<unsigned long long>(stats.reads),
               static_cast<unsigned long long>(stats.reuses));
+  const auto readers = platform::DirectoryReaders::process().counters();
+  std::printf("read_ahead: %llu\nread_ahead_taken: %llu\nwaits: %llu\n",
+              static_cast<unsigned long long>(readers.aheadRead),
+              static_cast<unsigned long long>(readers.aheadTaken),
+              static_cast<unsigned long long>(readers.waits));
   std::printf("max_rss_kib: %ld\n", usage.ru_maxrss);
   std::fflush(stdout);
   const bool completed =

@@ -7,14 +7,22 @@
 // Prints the drives, the log's path, the counts, the scan's seconds, the
 // directory reads and reuses and the peak resident memory.
 #include <chrono>
+#include <cstdlib>
 
 #include "BenchSetup.h"
+#include "platform/DirectoryReaders.h"
 #include "scanner/FormSpurlauf.h"
 
 int main(int argc, char** argv) {
   const char* program = "scan_headless";
   const bench::Options options = bench::parseOptions(argc, argv, program);
   bench::prepareScan(options, program);
+  // RZ_BENCH_READERS=N: another number of reader threads, 0 for no read-ahead.
+  if (const char* readers = std::getenv("RZ_BENCH_READERS")) {
+    const int n = std::atoi(readers);
+    if (n == 0) platform::DirectoryReaders::process().setReadAhead(false);
+    if (n > 0) platform::DirectoryReaders::process().setThreads(static_cast<unsigned>(n));
+  }
 
   scanner::FormSpurlauf& form = scanner::createMainWindow();
   form.INITIALIZE();

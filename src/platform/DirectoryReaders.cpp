@@ -106,6 +106,7 @@ struct Task {
   std::function<void()> fn;
   ReadResult result;
   size_t bytes = 0;
+  std::vector<std::shared_ptr<Task>> subdirectories;  // to read ahead, made by its reader
 };
 
 struct Worker {
@@ -129,17 +130,26 @@ struct DirectoryReaders::State {
 
   std::vector<std::shared_ptr<Worker>> workers;
   unsigned threads = 0;
+  unsigned idle = 0;      // readers waiting for work
+  bool heldBack = false;  // a reader went idle at the read-ahead's bounds
   bool readAhead = true;
   bool walking = false;
   uint64_t walk = 0;
   uint32_t nextRootRank = UINT32_MAX;
-  std::string givenUp;  // the letters of the drives given up
+  const Task* waiting = nullptr;  // what the window's thread waits for
+  std::string givenUp;            // the letters of the drives given up
   std::chrono::milliseconds deadline = kDeadline;
   Counters counters;
   // The devices of the drive roots whose file systems fill each read, asked once each.
   std::vector<std::pair<std::string, uint64_t>> rootDevices;
 
   static void run(const std::shared_ptr<State>& self, const std::shared_ptr<Worker>& me);
+
+  // Wakes a reader for new work, only when one is waiting: a wake-up is a system
+  // call, and the walk hands over tens of thousands of directories a second.
+  void wakeReader() {
+    if (idle > 0) work.notify_one();
+  }
 
   void ensureWorkers(const std::shared_ptr<State>& self) {
     while (workers.size() < threads) {
@@ -176,7 +186,7 @@ struct DirectoryReaders::State {
   bool fillsEachRead(const Task& t, uint64_t device, std::unique_lock<std::mutex>& lk);
   void perform(Task& t);
   void finish(const std::shared_ptr<Task>& t);
-  void queueSubdirectories(const Task& t);
+  static void prepareSubdirectories(Task& t);
   void giveUp(char drive, const std::shared_ptr<State>& self);
   void wait(std::unique_lock<std::mutex>& lk, const std::shared_ptr<Task>& t,
             const std::shared_ptr<State>& self);
@@ -190,7 +200,10 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
     if (me->abandoned || me->retired) return;
     std::shared_ptr<Task> t = s.next();
     if (!t) {
+      if (!s.ahead.empty() && s.walking && s.readAhead) s.heldBack = true;
+      ++s.idle;
       s.work.wait(lk);
+      --s.idle;
       continue;
     }
     t->status = Task::Status::Running;
@@ -289,9 +302,11 @@ void DirectoryReaders::State::perform(Task& t) {
   if (SharedDirectory::openCount() < os::descriptorBudget()) {
     out.dir = std::make_shared<SharedDirectory>(std::move(dir));
   }
+  if (t.ahead && !out.listing->subdirs.empty()) prepareSubdirectories(t);
 }
 
-void DirectoryReaders::State::queueSubdirectories(const Task& t) {
+// The tasks for a directory's subdirectories, made by its reader outside the lock.
+void DirectoryReaders::State::prepareSubdirectories(Task& t) {
   const DirectoryListing& listing = *t.result.listing;
   const std::string& parentHost = t.request.host;
   // Opened relative to this directory, or to the ancestor this one was opened from.
@@ -306,13 +321,14 @@ void DirectoryReaders::State::queueSubdirectories(const Task& t) {
   }
   const size_t n = listing.subdirs.size();
   const std::string& view = t.request.viewPath;
+  t.subdirectories.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     auto child = std::make_shared<Task>();
     child->drive = t.drive;
     child->request.viewPath =
         view.back() == '\\' ? view + listing.subdirs[i] : view + "\\" + listing.subdirs[i];
     auto host = t.drives->viewToHost(child->request.viewPath);
-    if (!host || known.count(*host)) continue;
+    if (!host) continue;
     child->request.host = std::move(*host);
     // The walk asks by the path it maps itself; open relative only where it agrees.
     if (base && child->request.host.compare(0, baseLength, parentHost, 0, baseLength) == 0) {
@@ -325,9 +341,7 @@ void DirectoryReaders::State::queueSubdirectories(const Task& t) {
         Order{t.order, static_cast<uint32_t>(n - 1 - i), t.order->depth + 1});
     child->ahead = true;
     child->walk = t.walk;
-    known.emplace(child->request.host, child);
-    ahead.push_back(std::move(child));
-    std::push_heap(ahead.begin(), ahead.end(), heapLess);
+    t.subdirectories.push_back(std::move(child));
   }
 }
 
@@ -343,13 +357,17 @@ void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t) {
         t->counted = false;  // its walk is over; endWalk reset the bounds
       }
     }
-    if (current && t->ahead && readAhead && t->result.outcome == ReadResult::Outcome::Read &&
-        !t->result.listing->subdirs.empty()) {
-      queueSubdirectories(*t);
-      work.notify_all();
+    if (current && readAhead && !t->subdirectories.empty()) {
+      for (auto& child : t->subdirectories) {
+        if (!known.emplace(child->request.host, child).second) continue;
+        ahead.push_back(std::move(child));
+        std::push_heap(ahead.begin(), ahead.end(), heapLess);
+      }
+      wakeReader();
     }
+    t->subdirectories.clear();
   }
-  done.notify_all();
+  if (waiting == t.get()) done.notify_one();
 }
 
 void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& self) {
@@ -387,6 +405,11 @@ void DirectoryReaders::State::wait(std::unique_lock<std::mutex>& lk, const std::
   ++counters.waits;
   const auto start = std::chrono::steady_clock::now();
   auto keepAlive = start + kKeepAliveInterval;
+  waiting = t.get();
+  struct Clear {
+    const Task*& w;
+    ~Clear() { w = nullptr; }
+  } clear{waiting};
   while (t->status != Task::Status::Done) {
     done.wait_until(lk, std::min(keepAlive, start + deadline));
     if (t->status == Task::Status::Done) break;
@@ -408,9 +431,27 @@ void DirectoryReaders::State::wait(std::unique_lock<std::mutex>& lk, const std::
 
 // --- the calls ----------------------------------------------------------------------------
 
+namespace {
+
+// A forked process (the tests' children) has none of the readers: it starts its own.
+DirectoryReaders::State* g_forking = nullptr;
+
+}  // namespace
+
 DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   const unsigned cores = std::thread::hardware_concurrency();
   m_state->threads = std::clamp(cores, 2u, 4u);
+  g_forking = m_state.get();
+  os::atFork([] { g_forking->m.lock(); }, [] { g_forking->m.unlock(); },
+             [] {
+               State& s = *g_forking;
+               for (const auto& w : s.workers) {
+                 if (w->task) w->task->status = Task::Status::Dropped;
+               }
+               s.workers.clear();
+               s.idle = 0;
+               s.m.unlock();
+             });
 }
 
 DirectoryReaders& DirectoryReaders::process() {
@@ -435,13 +476,17 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       --s.aheadCount;
       if (t->status == Task::Status::Done) s.aheadBytes -= t->bytes;
       t->counted = false;
-      s.work.notify_all();  // room for another read-ahead
+      // Room for another read-ahead.
+      if (s.heldBack) {
+        s.heldBack = false;
+        s.wakeReader();
+      }
     }
     if (t->status == Task::Status::Done) {
       ++s.counters.aheadTaken;
     } else if (t->status == Task::Status::Queued) {
       s.demands.push_back(t);
-      s.work.notify_one();
+      s.wakeReader();
     }
   } else {
     t = std::make_shared<Task>();
@@ -453,7 +498,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
     if (t->ahead) t->order = std::make_shared<Order>(Order{nullptr, s.nextRootRank--, 0});
     s.demands.push_back(t);
     s.ensureWorkers(m_state);
-    s.work.notify_one();
+    s.wakeReader();
   }
   if (t->status != Task::Status::Done) s.wait(lk, t, m_state);
   return std::move(t->result);
@@ -471,7 +516,7 @@ void DirectoryReaders::call(const std::string& viewPath, std::function<void()> f
   t->fn = std::move(fn);
   s.demands.push_back(t);
   s.ensureWorkers(m_state);
-  s.work.notify_one();
+  s.wakeReader();
   s.wait(lk, t, m_state);
 }
 

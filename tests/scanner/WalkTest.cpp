@@ -241,9 +241,12 @@ class BrokenDiskTest : public ScanTest {
  protected:
   // Runs `scanAndReport` in a child with D: mounted; the reason why not where the
   // machine cannot mount it, else empty.
-  std::string withBrokenDisk(const std::function<void(pid_t)>& scanAndReport) {
+  // `hanging`: D: is a share whose folder "haengt" never answers.
+  std::string withBrokenDisk(const std::function<void(pid_t)>& scanAndReport,
+                             bool hanging = false) {
 #ifndef RZ_ERROR_FS
     (void)scanAndReport;
+    (void)hanging;
     return "built without libfuse3 (Debian package libfuse3-dev)";
 #else
     if (::access("/dev/fuse", R_OK | W_OK) != 0) return "no /dev/fuse on this machine";
@@ -252,7 +255,8 @@ class BrokenDiskTest : public ScanTest {
     const int rc = testsupport::runWithPrivateMounts([&]() -> int {
       const pid_t fs = ::fork();
       if (fs == 0) {
-        ::execl(RZ_ERROR_FS, RZ_ERROR_FS, d.path().c_str(), static_cast<char*>(nullptr));
+        ::execl(RZ_ERROR_FS, RZ_ERROR_FS, d.path().c_str(), hanging ? "--haengt" : nullptr,
+                static_cast<char*>(nullptr));
         _exit(127);
       }
       struct stat now {};
@@ -263,7 +267,10 @@ class BrokenDiskTest : public ScanTest {
       if (now.st_dev == before.st_dev) return 3;
       std::vector<platform::Drive> drives = {
           {'C', c.path().string(), platform::DRIVE_FIXED, "ext4", "x"},
-          {'D', d.path().string(), platform::DRIVE_FIXED, "fuse.rz-error-fs", "rz-error-fs"},
+          hanging ? platform::Drive{'D', d.path().string(), platform::DRIVE_REMOTE, "fuse.sshfs",
+                                    "rz-error-fs"}
+                  : platform::Drive{'D', d.path().string(), platform::DRIVE_FIXED,
+                                    "fuse.rz-error-fs", "rz-error-fs"},
           {'P', prog.path().string(), platform::DRIVE_FIXED, "ext4", "x"}};
       platform::setSystemDrives(platform::DriveTable::fromDrives(drives));
       app::ScanDrives = {"C:\\", "D:\\"};
@@ -310,7 +317,9 @@ TEST_F(BrokenDiskTest, FoldersWithIoErrorsAreNamedAndTheLogMarkedIncomplete) {
 TEST_F(BrokenDiskTest, DriveThatGoesAwayDuringTheScanMarksTheLogIncomplete) {
   c.file("c.txt");
   const std::string cannot = withBrokenDisk([&](pid_t fs) {
-    // Yields: C: (1), D: (2); the folders below D: are not read yet.
+    // Yields: C: (1), D: (2); the folders below D: are not read yet (none is read
+    // ahead).
+    platform::DirectoryReaders::process().setReadAhead(false);
     host.atYield(2, [fs] {
       ::kill(fs, SIGKILL);
       ::waitpid(fs, nullptr, 0);
@@ -332,6 +341,61 @@ TEST_F(BrokenDiskTest, DriveThatGoesAwayDuringTheScanMarksTheLogIncomplete) {
     return line.rfind(prefix, 0) == 0 && line.size() > reason.size() &&
            line.compare(line.size() - reason.size(), reason.size(), reason) == 0;
   })) << testing::PrintToString(status);
+}
+
+// D: stops answering when the walk comes to D:\haengt (its server is gone): the
+// drive is given up after the deadline, named, the log marked incomplete, and the
+// scan goes on with the next drive.
+TEST_F(BrokenDiskTest, ShareThatStopsAnsweringIsGivenUpAndTheScanGoesOn) {
+  c.file("c.txt");
+  const std::string cannot = withBrokenDisk(
+      [&](pid_t) {
+        app::ScanDrives = {"D:\\", "C:\\"};
+        platform::DirectoryReaders::process().setDeadline(std::chrono::milliseconds(300));
+        auto& form = scan();
+        report(form);
+        EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+        EXPECT_GT(host.keepAlives, 0);
+      },
+      true);
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  // weg and kaputt come before haengt; gut and D:'s own files are never answered.
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\c.txt", kNote1, kNote2, kNote3));
+  EXPECT_THAT(reported(),
+              ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: D, C",
+                          "Festplatte D:\\ wird gescannt...",
+                          "Verzeichnis konnte nicht gelesen werden: D:\\weg (Ger\xC3\xA4t nicht "
+                          "verf\xC3\xBCgbar)",
+                          "Verzeichnis konnte nicht gelesen werden: D:\\kaputt (Fehler beim Lesen "
+                          "oder Schreiben des Datentr\xC3\xA4gers)",
+                          "Festplatte D:\\ antwortet nicht beim Lesen von D:\\haengt - Rest der "
+                          "Festplatte \xC3\xBC"
+                          "bersprungen",
+                          "Festplatte C:\\ wird gescannt...", "SCAN-ENDE: 12-06-2026 14:05:09"));
+}
+
+// "abbrechen" while the walk waits for the share: the click runs during the wait,
+// the log gets its cancellation line and the program ends, long before the deadline.
+TEST_F(BrokenDiskTest, CancelWhileAShareDoesNotAnswerEndsTheScanAtOnce) {
+  c.file("c.txt");
+  const std::string cannot = withBrokenDisk(
+      [&](pid_t) {
+        app::ScanDrives = {"D:\\", "C:\\"};
+        platform::DirectoryReaders::process().setDeadline(std::chrono::seconds(5));
+        // Once weg and kaputt are named, the walk waits for haengt.
+        host.atKeepAlive([this] {
+          if (statusLines().size() < 5) return false;
+          scanner::mainWindow()->CommandStartCancel.click();
+          return true;
+        });
+        report(scan());
+        EXPECT_EQ(host.ends, 1);
+        EXPECT_EQ(platform::DirectoryReaders::process().counters().givenUp, 0u);
+      },
+      true);
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  EXPECT_THAT(logLines(), ElementsAre(kHeader, kCancel, kNote1, kNote2, kNote3));
+  EXPECT_EQ(reported().size(), 5u);  // nothing after the cancel
 }
 
 TEST_F(ScanTest, DirectoryLargerThanSixteenBitCountsIsListedWhole) {

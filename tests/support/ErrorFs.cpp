@@ -1,18 +1,23 @@
 // A small FUSE file system for the tests: fixed folders and files, and folders
-// that fail as a broken disk does. Usage: rz_error_fs MOUNTPOINT (stays in the
-// foreground, single-threaded, until unmounted or killed).
+// that fail as a broken disk does. Usage: rz_error_fs MOUNTPOINT [--haengt] (stays
+// in the foreground, single-threaded, until unmounted or killed). With --haengt it
+// is typed as sshfs, answers on several threads, and has a folder /haengt whose
+// opening never gets an answer, as a share whose server no longer answers there.
 //
 //   /gut/a.txt      a file
 //   /gut/b.txt      a file
 //   /kaputt/        a folder whose reading fails with EIO
 //   /weg/           a folder whose reading fails with ENXIO (a device gone)
 //   /z.txt          a file
+//   /haengt/        (--haengt) never answers
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,10 +30,17 @@ struct Node {
 constexpr Node kNodes[] = {
     {"/", true, 0},           {"/gut", true, 0},      {"/gut/a.txt", false, 0},
     {"/gut/b.txt", false, 0}, {"/kaputt", true, EIO}, {"/weg", true, ENXIO},
-    {"/z.txt", false, 0},
+    {"/z.txt", false, 0},     {"/haengt", true, 0},
 };
 
+bool g_hangs = false;
+
+bool isHanging(const char* path) {
+  return std::strcmp(path, "/haengt") == 0;
+}
+
 const Node* find(const char* path) {
+  if (!g_hangs && isHanging(path)) return nullptr;
   for (const Node& n : kNodes) {
     if (std::strcmp(n.path, path) == 0) return &n;
   }
@@ -48,6 +60,7 @@ int opendir(const char* path, fuse_file_info*) {
   const Node* n = find(path);
   if (!n) return -ENOENT;
   if (!n->folder) return -ENOTDIR;
+  while (isHanging(path)) ::pause();
   return -n->error;
 }
 
@@ -63,7 +76,7 @@ int readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_
     const std::string p = child.path;
     if (p.size() <= prefix.size() || p.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string name = p.substr(prefix.size());
-    if (name.find('/') != std::string::npos) continue;
+    if (name.find('/') != std::string::npos || !find(p.c_str())) continue;
     struct stat st {};
     st.st_mode = child.folder ? (S_IFDIR | 0755) : (S_IFREG | 0644);
     fill(buf, name.c_str(), &st, 0, static_cast<fuse_fill_dir_flags>(0));
@@ -74,16 +87,16 @@ int readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  g_hangs = argc == 3 && std::strcmp(argv[2], "--haengt") == 0;
+  if (argc != 2 && !g_hangs) return 2;
   fuse_operations ops{};
   ops.getattr = getattr;
   ops.opendir = opendir;
   ops.readdir = readdir;
-  char* args[] = {argv[0],
-                  const_cast<char*>("-f"),
-                  const_cast<char*>("-s"),
-                  const_cast<char*>("-o"),
-                  const_cast<char*>("fsname=rz-error-fs"),
-                  argv[1]};
-  return fuse_main(6, args, &ops, nullptr);
+  std::vector<char*> args = {argv[0], const_cast<char*>("-f"), const_cast<char*>("-o")};
+  args.push_back(
+      const_cast<char*>(g_hangs ? "fsname=rz-error-fs,subtype=sshfs" : "fsname=rz-error-fs"));
+  if (!g_hangs) args.push_back(const_cast<char*>("-s"));
+  args.push_back(argv[1]);
+  return fuse_main(static_cast<int>(args.size()), args.data(), &ops, nullptr);
 }

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -79,7 +78,7 @@ void ScriptedHost::doEvents() {
 
 void ScriptedHost::keepAlive() {
   ++keepAlives;
-  if (m_keepAlive) std::exchange(m_keepAlive, nullptr)();
+  if (m_keepAlive && m_keepAlive()) m_keepAlive = nullptr;
 }
 
 void ScriptedHost::msgBox(const std::string& prompt) {

@@ -48,8 +48,9 @@ class ScriptedHost : public platform::UiHost {
 
   // Runs `action` during yield number `yield` (1 = the first).
   void atYield(int yield, std::function<void()> action);
-  // Runs `action` at the first keep-alive (a wait for a drive), which is no yield.
-  void atKeepAlive(std::function<void()> action) { m_keepAlive = std::move(action); }
+  // Runs `action` at each keep-alive (a wait for a drive, which is no yield) until
+  // it returns true.
+  void atKeepAlive(std::function<bool()> action) { m_keepAlive = std::move(action); }
 
   int yields = 0;
   int keepAlives = 0;
@@ -59,7 +60,7 @@ class ScriptedHost : public platform::UiHost {
 
  private:
   std::vector<std::pair<int, std::function<void()>>> m_actions;
-  std::function<void()> m_keepAlive;
+  std::function<bool()> m_keepAlive;
 };
 
 // True when the tests run as a Windows program under wine.

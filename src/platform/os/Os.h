@@ -121,6 +121,12 @@ struct Entry {
 // may be spared. An entry that vanishes during the read is left out. May block.
 NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& out);
 
+// Registers what a process forked from this one must run before anything else
+// (its other threads are gone there): `prepare` in the parent just before the
+// fork, `parent` after it, `child` in the new process. Nothing where the system
+// does not fork (Windows).
+void atFork(void (*prepare)(), void (*parent)(), void (*child)());
+
 // How many directories the layer may keep open at once: the process's descriptor
 // limit, raised towards its hard limit on first call, with room left for files.
 size_t descriptorBudget();
