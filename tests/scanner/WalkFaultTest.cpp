@@ -3,8 +3,11 @@
 // subdirectories are walked.
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <thread>
 
+#include "platform/DirectoryReaders.h"
 #include "platform/Error.h"
 #include "scanner/ScanFixture.h"
 #include "scanner/ScanLog.h"
@@ -113,6 +116,60 @@ TEST_F(ScanTest, DirectoryChangedWhileItsSubdirectoriesAreWalkedListsItsFilesAsT
   EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\B\\B1\\x.txt", "C:\\B\\b.txt", "C:\\A\\a.txt",
                                       "C:\\neu.txt"));
   EXPECT_EQ(app::DirsFound, 4);
+}
+
+TEST_F(ScanTest, ReadAheadWritesTheLogByteForByteAsTheOneThreadWalk) {
+  // Three levels of five folders (156 in all), names whose order depends on case
+  // and umlauts, two files in each.
+  const std::vector<std::string> names = {"a", "B", "\xC3\xA4", "Zeta", "z"};
+  std::function<void(const std::string&, int)> make = [&](const std::string& rel, int depth) {
+    c.file(rel + "f.txt");
+    c.file(rel + "G.TXT");
+    if (depth == 3) return;
+    for (const std::string& n : names) make(rel + n + std::to_string(depth) + "/", depth + 1);
+  };
+  make("", 0);
+  auto& readers = platform::DirectoryReaders::process();
+  const auto before = readers.counters();
+  auto& form = scan();
+  const std::string ahead = testsupport::readFile(logPath());
+  EXPECT_GE(readers.counters().aheadTaken - before.aheadTaken, 150u);
+
+  readers.setReadAhead(false);
+  const auto off = readers.counters();
+  form.CommandStartCancel.click();  // the second scan rewrites the log
+  EXPECT_EQ(readers.counters().aheadRead, off.aheadRead);
+  EXPECT_EQ(testsupport::readFile(logPath()), ahead);
+  EXPECT_EQ(testsupport::splitCrLf(ahead).size(), 313u);
+}
+
+// Folders that change after the read-ahead has read them: each is listed as it was
+// then or as it is now, never twice, and nothing fails.
+TEST_F(ScanTest, FoldersChangedWhileTheirListingsWaitInTheReadAheadGiveNoDuplicate) {
+  c.file("A/alt.txt");
+  c.file("B/b.txt");
+  c.file("C/C1/c.txt");
+  auto& readers = platform::DirectoryReaders::process();
+  const auto before = readers.counters().aheadRead;
+  host.atYield(1, [&] {
+    // C:\ is entered; A, B, C and C1 wait in the read-ahead.
+    for (int i = 0; i < 5000 && readers.counters().aheadRead - before < 4; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    c.file("A/neu.txt");
+    std::filesystem::remove_all(c.path() / "B");
+    c.file("C/C1/c2.txt");
+  });
+  scan();
+  const auto lines = logLines();
+  const std::set<std::string> once(lines.begin(), lines.end());
+  EXPECT_EQ(once.size(), lines.size()) << testing::PrintToString(lines);
+  const std::set<std::string> allowed = {kHeader,        "C:\\C\\C1\\c.txt", "C:\\C\\C1\\c2.txt",
+                                         "C:\\B\\b.txt", "C:\\A\\alt.txt",   "C:\\A\\neu.txt"};
+  EXPECT_TRUE(std::includes(allowed.begin(), allowed.end(), once.begin(), once.end()))
+      << testing::PrintToString(lines);
+  EXPECT_TRUE(once.count("C:\\C\\C1\\c.txt") && once.count("C:\\A\\alt.txt"));
+  EXPECT_THAT(host.messages, ::testing::IsEmpty());
 }
 
 }  // namespace
