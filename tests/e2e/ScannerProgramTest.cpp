@@ -265,7 +265,10 @@ class ScannerProgram : public testing::Test {
 
   // Starts the program (from a working folder other than its own, so the log's
   // place follows the program file) and waits until its main window is viewable.
-  void startProgram() {
+  // `hangingShare`: with a network share whose folder "haengt" never answers, so
+  // that a scan is still underway when the walk comes there. Skips the test where
+  // the machine cannot mount it.
+  void startProgram(bool hangingShare = false) {
     SpawnOptions options;
     options.env = {{"DISPLAY", m_x->display()},
                    {"QT_QPA_PLATFORM", "xcb"},
@@ -273,10 +276,25 @@ class ScannerProgram : public testing::Test {
     options.output = m_root / "program-output.txt";
     options.workDir = m_root;
     m_startedAt = SystemClock::now();
-    m_app = Child(m_program.string(), {}, options);
+    if (hangingShare) {
+#ifdef RZ_HANGING_SHARE
+      if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no /dev/fuse on this machine";
+      fs::create_directories(m_root / "share");
+      m_app = Child(RZ_HANGING_SHARE,
+                    {(m_root / "share").string(), RZ_ERROR_FS, m_program.string()}, options);
+#else
+      GTEST_SKIP() << "built without libfuse3 (Debian package libfuse3-dev)";
+#endif
+    } else {
+      m_app = Child(m_program.string(), {}, options);
+    }
 
     const auto deadline = Clock::now() + kWindowTimeout;
     while (true) {
+      if (!m_app.running() && hangingShare && WIFEXITED(*m_app.status()) &&
+          WEXITSTATUS(*m_app.status()) == 3) {
+        GTEST_SKIP() << "this machine allows no FUSE mount in a private mount namespace";
+      }
       ASSERT_TRUE(m_app.running()) << "the program ended before showing its window ("
                                    << describeStatus(*m_app.status()) << ")" << diagnostics();
       const RunResult found = run(m_xdotool,
@@ -360,6 +378,25 @@ class ScannerProgram : public testing::Test {
     ASSERT_GT(fs::file_size(log, sizeError), 100u) << "the scan wrote no file lines";
     ASSERT_TRUE(holdsOpen(m_app.pid(), log))
         << "the scan was already over before it could be interrupted";
+  }
+
+  // Waits until the walk waits for the share that does not answer: the rest of the
+  // machine is written and the log has stopped growing.
+  void waitForHang(const fs::path& log) {
+    const auto deadline = Clock::now() + kFullScanTimeout;
+    std::error_code ec;
+    uintmax_t size = fs::file_size(log, ec);
+    auto grown = Clock::now();
+    while (Clock::now() - grown < 1500ms) {
+      ASSERT_TRUE(m_app.running()) << "the program ended during the scan" << diagnostics();
+      ASSERT_LT(Clock::now(), deadline) << "the log kept growing";
+      std::this_thread::sleep_for(100ms);
+      if (const uintmax_t now = fs::file_size(log, ec); now != size) {
+        size = now;
+        grown = Clock::now();
+      }
+    }
+    ASSERT_TRUE(holdsOpen(m_app.pid(), log)) << "the scan ended instead of waiting";
   }
 
   // Waits until the program has closed the log of a scan while it goes on running.
@@ -632,8 +669,10 @@ TEST_F(ScannerProgram, ACompletedScanListsEveryFileOfAFolderExactlyOnce) {
   EXPECT_EQ(logFiles().size(), 1u);
 }
 
+// The share keeps the scan underway, however fast the rest of the machine is read.
 TEST_F(ScannerProgram, ASecondClickCancelsTheScanAndEndsTheProgram) {
-  ASSERT_NO_FATAL_FAILURE(startProgram());
+  ASSERT_NO_FATAL_FAILURE(startProgram(true));
+  if (IsSkipped()) return;
   ASSERT_NO_FATAL_FAILURE(clickStartCancel());
   const fs::path log = waitForLog();
   ASSERT_FALSE(log.empty());
@@ -647,7 +686,8 @@ TEST_F(ScannerProgram, ASecondClickCancelsTheScanAndEndsTheProgram) {
 }
 
 TEST_F(ScannerProgram, ClosingTheWindowDuringAScanCancelsItAndEndsTheProgram) {
-  ASSERT_NO_FATAL_FAILURE(startProgram());
+  ASSERT_NO_FATAL_FAILURE(startProgram(true));
+  if (IsSkipped()) return;
   ASSERT_NO_FATAL_FAILURE(clickStartCancel());
   const fs::path log = waitForLog();
   ASSERT_FALSE(log.empty());
@@ -658,6 +698,59 @@ TEST_F(ScannerProgram, ClosingTheWindowDuringAScanCancelsItAndEndsTheProgram) {
   expectLogName(finalName(log));
   expectCancelledLog(finalName(log));
   EXPECT_EQ(logFiles().size(), 1u);
+}
+
+// While the walk waits for the share, the click on "abbrechen" and the close
+// request run at once: the cancellation line, and the program ends without
+// waiting for its reader stuck on the share.
+TEST_F(ScannerProgram, CancelAndCloseWhileAShareDoesNotAnswerEndTheProgramAtOnce) {
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "close request" : "click on \"abbrechen\"");
+    if (close) {
+      TearDown();
+      SetUp();
+    }
+    ASSERT_NO_FATAL_FAILURE(startProgram(true));
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(clickStartCancel());
+    const fs::path log = waitForLog();
+    ASSERT_FALSE(log.empty());
+    ASSERT_NO_FATAL_FAILURE(waitForHang(log));
+    if (close) {
+      ASSERT_NO_FATAL_FAILURE(requestClose());
+    } else {
+      ASSERT_NO_FATAL_FAILURE(clickStartCancel());
+    }
+    ASSERT_NO_FATAL_FAILURE(
+        expectCleanExit(close ? "the close request during the wait" : "the click during the wait"));
+    expectCancelledLog(finalName(log));
+  }
+}
+
+// The share is given up after 30 s: the scan completes, its log marked incomplete,
+// and nothing of the share after its silent folder is listed.
+TEST_F(ScannerProgram, AShareThatDoesNotAnswerIsGivenUpAndTheScanCompletes) {
+  ASSERT_NO_FATAL_FAILURE(startProgram(true));
+  if (IsSkipped()) return;
+  ASSERT_NO_FATAL_FAILURE(clickStartCancel());
+  const fs::path log = waitForLog();
+  ASSERT_FALSE(log.empty());
+  const auto from = Clock::now();
+  ASSERT_NO_FATAL_FAILURE(waitForScanEnd(log));
+  std::cout << "[ e2e      ] scan ended " << seconds(Clock::now() - from) << " s after start\n";
+  const std::string bytes = readFile(finalName(log));
+  bool complete = false;
+  const auto lines = splitCrLf(bytes, complete);
+  ASSERT_TRUE(complete);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+            std::vector<std::string>(kNoteLines.begin(), kNoteLines.end()));
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), kCancelLine), 0);
+  EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](std::string_view l) {
+    return l.ends_with("\\gut\\a.txt") || l.ends_with("\\z.txt");
+  }));
+  ASSERT_NO_FATAL_FAILURE(requestClose());
+  ASSERT_NO_FATAL_FAILURE(expectCleanExit("the close request after the scan"));
 }
 
 TEST_F(ScannerProgram, ClosingTheWindowBeforeAnyScanWritesNoLog) {
