@@ -90,6 +90,8 @@ size_t SharedDirectory::openCount() {
 
 namespace {
 
+using Lock = std::unique_lock<std::mutex>;
+
 struct Task {
   enum class Kind { Read, Call };
   enum class Status { Queued, Running, Done, Dropped };
@@ -183,19 +185,18 @@ struct DirectoryReaders::State {
     return nullptr;
   }
 
-  bool fillsEachRead(const Task& t, uint64_t device, std::unique_lock<std::mutex>& lk);
+  bool fillsEachRead(const Task& t, uint64_t device, Lock& lk);
   void perform(Task& t);
   void finish(const std::shared_ptr<Task>& t);
   static void prepareSubdirectories(Task& t);
   void giveUp(char drive, const std::shared_ptr<State>& self);
-  void wait(std::unique_lock<std::mutex>& lk, const std::shared_ptr<Task>& t,
-            const std::shared_ptr<State>& self);
+  void wait(Lock& lk, const std::shared_ptr<Task>& t, const std::shared_ptr<State>& self);
 };
 
 void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
                                   const std::shared_ptr<Worker>& me) {
   State& s = *self;
-  std::unique_lock lk(s.m);
+  Lock lk(s.m);
   for (;;) {
     if (me->abandoned || me->retired) return;
     std::shared_ptr<Task> t = s.next();
@@ -220,8 +221,7 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
 
 // The drive's type counts only for directories on the drive's own file system
 // (`device`): a share mounted inside a drive is another one.
-bool DirectoryReaders::State::fillsEachRead(const Task& t, uint64_t device,
-                                            std::unique_lock<std::mutex>& lk) {
+bool DirectoryReaders::State::fillsEachRead(const Task& t, uint64_t device, Lock& lk) {
   const Drive* drive = t.drives->byLetter(t.drive);
   if (!drive || !fillsReads(drive->fsType)) return false;
   lk.lock();
@@ -248,7 +248,7 @@ void DirectoryReaders::State::perform(Task& t) {
   }
   const ReadRequest& r = t.request;
   ReadResult& out = t.result;
-  std::unique_lock lk(m, std::defer_lock);
+  Lock lk(m, std::defer_lock);
   os::Directory dir;
   out.error =
       r.base && r.host.size() > r.relativeFrom
@@ -264,8 +264,11 @@ void DirectoryReaders::State::perform(Task& t) {
     listing->mtimeNs = id.modifiedNs;
     listing->ctimeNs = id.changedNs;
     listing->mountId = id.mountId;
+    // What it holds while it waits: its paths and its names.
+    t.bytes = r.viewPath.size() + r.host.size();
     std::vector<os::Entry> entries;
-    if ((out.error = os::readEntries(dir, fillsEachRead(t, id.device, lk), entries))) return;
+    listing->local = fillsEachRead(t, id.device, lk);
+    if ((out.error = os::readEntries(dir, listing->local, entries))) return;
     // A folder on which the table puts another mount is not part of this drive.
     std::string childHost = r.host;
     if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
@@ -400,9 +403,19 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
   work.notify_all();
 }
 
-void DirectoryReaders::State::wait(std::unique_lock<std::mutex>& lk, const std::shared_ptr<Task>& t,
+void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
                                    const std::shared_ptr<State>& self) {
   ++counters.waits;
+  const auto began = std::chrono::steady_clock::now();
+  struct Waited {
+    uint64_t& ns;
+    std::chrono::steady_clock::time_point began;
+    ~Waited() {
+      ns += static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                      std::chrono::steady_clock::now() - began)
+                                      .count());
+    }
+  } waited{counters.waitedNs, began};
   const auto start = std::chrono::steady_clock::now();
   auto keepAlive = start + kKeepAliveInterval;
   waiting = t.get();
@@ -440,7 +453,9 @@ DirectoryReaders::State* g_forking = nullptr;
 
 DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   const unsigned cores = std::thread::hardware_concurrency();
-  m_state->threads = std::clamp(cores, 2u, 4u);
+  // Four readers or two a core: enough reads at once for a cold disk to answer
+  // in parallel, few enough to share the lock.
+  m_state->threads = std::clamp(2 * cores, 4u, 8u);
   g_forking = m_state.get();
   os::atFork([] { g_forking->m.lock(); }, [] { g_forking->m.unlock(); },
              [] {
@@ -463,7 +478,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
                                   bool ahead) {
   State& s = *m_state;
   const char drive = driveOf(request.viewPath);
-  std::unique_lock lk(s.m);
+  Lock lk(s.m);
   if (s.givenUp.find(drive) != std::string::npos) {
     raiseError(err::kDiskNotReady, request.viewPath);
   }
@@ -476,10 +491,11 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       --s.aheadCount;
       if (t->status == Task::Status::Done) s.aheadBytes -= t->bytes;
       t->counted = false;
-      // Room for another read-ahead.
-      if (s.heldBack) {
+      // Readers held back at the bounds start again once the walk has taken half
+      // of what waits: in runs, not with a wake-up for every directory.
+      if (s.heldBack && s.aheadCount <= kMaxAhead / 2 && s.aheadBytes <= kMaxAheadBytes / 2) {
         s.heldBack = false;
-        s.wakeReader();
+        s.work.notify_all();
       }
     }
     if (t->status == Task::Status::Done) {
@@ -507,7 +523,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
 void DirectoryReaders::call(const std::string& viewPath, std::function<void()> fn) {
   State& s = *m_state;
   const char drive = driveOf(viewPath);
-  std::unique_lock lk(s.m);
+  Lock lk(s.m);
   if (s.givenUp.find(drive) != std::string::npos) raiseError(err::kDiskNotReady, viewPath);
   auto t = std::make_shared<Task>();
   t->kind = Task::Kind::Call;

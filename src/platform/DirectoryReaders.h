@@ -71,8 +71,8 @@ struct ReadResult {
 
 class DirectoryReaders {
  public:
-  static constexpr size_t kMaxAhead = 512;
-  static constexpr size_t kMaxAheadBytes = size_t{8} << 20;
+  static constexpr size_t kMaxAhead = 256;
+  static constexpr size_t kMaxAheadBytes = size_t{4} << 20;
   static constexpr std::chrono::milliseconds kDeadline{30000};
   // How often a waiting window thread keeps its windows alive.
   static constexpr std::chrono::milliseconds kKeepAliveInterval{20};
@@ -106,6 +106,7 @@ class DirectoryReaders {
     uint64_t aheadRead = 0;   // listings read ahead
     uint64_t aheadTaken = 0;  // of them, taken by the walk
     uint64_t waits = 0;       // reads and calls the window thread waited for
+    uint64_t waitedNs = 0;    // how long it waited for them in all
     uint64_t givenUp = 0;     // drives given up
   };
   Counters counters() const;

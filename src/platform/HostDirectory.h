@@ -26,6 +26,10 @@ struct DirectoryListing {
   int64_t mtimeNs = 0;
   int64_t ctimeNs = 0;
   uint64_t mountId = 0;  // 0 where the system gives none
+  // On the drive's own local disk file system (ext4, xfs, btrfs, tmpfs): asking an
+  // open directory's identity there reads what the system holds in memory, and
+  // never waits for a device or a server.
+  bool local = false;
   // The epoch in which it was last checked against the disk.
   uint64_t checkedEpoch = 0;
 };

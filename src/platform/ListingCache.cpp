@@ -84,10 +84,15 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
     auto check = std::make_shared<Check>();
     check->dir = k.dir;
     if (!check->dir) check->host = host;
-    m_readers.call(viewPath, [check] {
+    const auto ask = [check] {
       check->error = check->dir ? os::identity(check->dir->get(), check->id)
                                 : os::identityOfPath(check->host, check->id);
-    });
+    };
+    if (check->dir && k.listing->local) {
+      ask();  // answers from memory: no reader needed
+    } else {
+      m_readers.call(viewPath, ask);
+    }
     if (check->error) raiseFor(check->error, viewPath);
     if (check->id.removed) raiseError(err::kPathNotFound, viewPath);
     if (sameIdentity(*k.listing, check->id)) {
