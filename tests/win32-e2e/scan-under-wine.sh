@@ -23,6 +23,8 @@
 #    cancels it: the program ends and its log ends with the cancellation line
 #    (followed only by the note lines).
 # 3. Space on "start" begins a scan, a click on "abbrechen" cancels it.
+# 4. Alt+F4 ends the idle program. (Xvfb has no window manager: a key reaches
+#    the wine window only once it has the X input focus, which press() gives it.)
 #    The scan of D: takes well under a second under wine: while the test waits
 #    out the double-click time and types the cancel, the program is held
 #    (SIGSTOP) in the middle of its scan; the key or click waits in the X server
@@ -460,6 +462,13 @@ click_button
 go_on
 wait_exit 30 || fail "the program did not end within 30 s after the click on abbrechen"
 check_cancelled rz-space "$temporary"
+
+# 4. Alt+F4 closes the window as its close box does (idle: no log written).
+start_program rz-altf4
+press alt+F4
+wait_exit 20 || fail "the program did not end within 20 s after Alt+F4"
+[ -z "$(find "$WINEPREFIX/drive_c/rz-altf4" -name 'protokoll-*')" ] || fail "Alt+F4 while idle wrote a log"
+say "Alt+F4: closed"
 
 # --- Screenshots, on request. ----------------------------------------------------
 if [ -n "${RZ_E2E_SCREENSHOTS:-}" ]; then
