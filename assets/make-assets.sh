@@ -8,17 +8,22 @@ set -eu
 cd "$(dirname "$0")"
 
 # The icon: a hard disk seen from above - case, platter, hub, read arm and a
-# busy light - in the colours of the classic 16-colour palette, no smoothing.
-convert -size 32x32 xc:none +antialias \
-  -fill '#808080' -stroke '#000000' -draw 'roundrectangle 2,4 29,28 3,3' \
-  -fill '#C0C0C0' -stroke '#000000' -draw 'roundrectangle 2,3 28,27 3,3' \
-  -fill '#FFFFFF' -stroke '#808080' -draw 'circle 13,15 13,5' \
-  -fill none -stroke '#C0C0C0' -draw 'circle 13,15 13,9' \
-  -fill '#000080' -stroke '#000000' -draw 'circle 13,15 13,13' \
-  -stroke '#800000' -strokewidth 2 -draw 'line 24,7 16,16' \
-  -strokewidth 1 -fill '#000080' -stroke '#000000' -draw 'circle 24,7 24,5' \
-  -fill '#00FF00' -stroke '#008000' -draw 'rectangle 23,22 25,24' \
-  -colors 16 icon.xpm
+# busy light - in the colours of the classic 16-colour palette, drawn on its
+# grid of 32 x 32 pixels. icon_drawing TRANSFORM gives it as convert's
+# arguments, each shape under the transform (MVG; stroke widths grow with it).
+icon_drawing() {  # transform
+  printf '%s\n' \
+    -fill '#808080' -stroke '#000000' -draw "$1 roundrectangle 2,4 29,28 3,3" \
+    -fill '#C0C0C0' -stroke '#000000' -draw "$1 roundrectangle 2,3 28,27 3,3" \
+    -fill '#FFFFFF' -stroke '#808080' -draw "$1 circle 13,15 13,5" \
+    -fill none -stroke '#C0C0C0' -draw "$1 circle 13,15 13,9" \
+    -fill '#000080' -stroke '#000000' -draw "$1 circle 13,15 13,13" \
+    -stroke '#800000' -strokewidth 2 -draw "$1 line 24,7 16,16" \
+    -strokewidth 1 -fill '#000080' -stroke '#000000' -draw "$1 circle 24,7 24,5" \
+    -fill '#00FF00' -stroke '#008000' -draw "$1 rectangle 23,22 25,24"
+}
+mapfile -t icon_32 < <(icon_drawing '')
+convert -size 32x32 xc:none +antialias "${icon_32[@]}" -colors 16 icon.xpm
 
 # The logo: the same disk, large, beside the publisher's name.
 convert -size 281x58 xc:'#F4F6FA' \
@@ -56,19 +61,12 @@ specs+=("png:$tmp/256.png:256")
 python3 make-ico.py icon.ico "${specs[@]}"
 
 # The desktop icons (hicolor, installed by CMake): 16 and 32 are the window icon
-# itself; 48 to 256 are the same picture drawn at 256 x 256 with smooth edges (the
-# coordinates above times eight) and scaled down.
+# itself; 48 to 256 are the same drawing at 256 x 256 with smooth edges (each
+# pixel eight, a point at the middle of its pixel) and scaled down.
 convert icon.xpm -depth 8 -strip -define png:exclude-chunks=date,time icon-32.png
 convert icon.xpm -resize 16x16 -depth 8 -strip -define png:exclude-chunks=date,time icon-16.png
-convert -size 256x256 xc:none \
-  -fill '#808080' -stroke '#000000' -strokewidth 8 -draw 'roundrectangle 20,36 236,228 24,24' \
-  -fill '#C0C0C0' -stroke '#000000' -draw 'roundrectangle 20,28 228,220 24,24' \
-  -fill '#FFFFFF' -stroke '#808080' -draw 'circle 108,124 108,44' \
-  -fill none -stroke '#C0C0C0' -draw 'circle 108,124 108,76' \
-  -fill '#000080' -stroke '#000000' -draw 'circle 108,124 108,108' \
-  -stroke '#800000' -strokewidth 16 -draw 'line 196,60 132,132' \
-  -strokewidth 8 -fill '#000080' -stroke '#000000' -draw 'circle 196,60 196,44' \
-  -fill '#00FF00' -stroke '#008000' -draw 'rectangle 188,180 204,196' \
+mapfile -t icon_256 < <(icon_drawing 'affine 8,0,0,8,4,4')
+convert -size 256x256 xc:none "${icon_256[@]}" \
   -depth 8 -strip -define png:exclude-chunks=date,time icon-256.png
 for size in 48 64 128; do
   convert icon-256.png -resize ${size}x${size} -depth 8 -strip \

@@ -3,31 +3,12 @@
 // window was found, 1 when not, 2 on wrong use. Used by scan-under-wine.sh.
 #include <windows.h>
 
-#include <cwchar>
-
-namespace {
-
-struct Search {
-  const wchar_t* titleStart;
-  HWND found;
-};
-
-BOOL CALLBACK visit(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  wchar_t title[256];
-  if (::GetWindowTextW(hwnd, title, 256) <= 0 || !::IsWindowVisible(hwnd)) return TRUE;
-  if (std::wcsncmp(title, search->titleStart, std::wcslen(search->titleStart)) != 0) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-}  // namespace
+#include "TopWindow.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
-  Search search{argv[1], nullptr};
-  ::EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
-  if (!search.found) return 1;
-  ::PostMessageW(search.found, WM_SYSCOMMAND, SC_CLOSE, 0);
+  const HWND window = win32e2e::findTopWindow(argv[1]);
+  if (!window) return 1;
+  ::PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   return 0;
 }

@@ -7,43 +7,25 @@
 #include <cstdio>
 #include <cwchar>
 
-namespace {
-
-struct Search {
-  const wchar_t* titleStart;
-  HWND found;
-};
-
-BOOL CALLBACK visit(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  wchar_t title[256];
-  if (::GetWindowTextW(hwnd, title, 256) <= 0 || !::IsWindowVisible(hwnd)) return TRUE;
-  if (std::wcsncmp(title, search->titleStart, std::wcslen(search->titleStart)) != 0) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
-
-}  // namespace
+#include "TopWindow.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
-  Search search{argv[1], nullptr};
-  ::EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
-  if (!search.found) return 1;
+  const HWND window = win32e2e::findTopWindow(argv[1]);
+  if (!window) return 1;
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
-  const DWORD thread = ::GetWindowThreadProcessId(search.found, nullptr);
-  if (!::GetGUIThreadInfo(thread, &info) || !info.hwndFocus ||
-      !::IsChild(search.found, info.hwndFocus)) {
+  const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+  if (!::GetGUIThreadInfo(thread, &info) || !info.hwndFocus || !::IsChild(window, info.hwndFocus)) {
     std::printf("none\n");
     return 0;
   }
   wchar_t cls[64] = L"";
   ::GetClassNameW(info.hwndFocus, cls, 64);
+  // The text the system keeps for a window of another process: no message to
+  // the program, so this answers also while the program is held (SIGSTOP).
   wchar_t text[256] = L"";
-  DWORD_PTR copied = 0;
-  ::SendMessageTimeoutW(info.hwndFocus, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, &copied);
+  ::GetWindowTextW(info.hwndFocus, text, 256);
   // The class as the system names it, without a version prefix of comctl32 v6.
   const wchar_t* name = std::wcsrchr(cls, L'!') ? std::wcsrchr(cls, L'!') + 1 : cls;
   if (text[0]) {
