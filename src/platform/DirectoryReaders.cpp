@@ -1,6 +1,7 @@
 #include "platform/DirectoryReaders.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -48,26 +49,27 @@ char driveOf(const std::string& viewPath) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// A place in the walk's order: the path of ranks from the walk's first directory,
-// where a directory's subdirectories rank from the last (0, entered first) to the
-// first. Earlier in the walk is lexicographically smaller.
+// A place in the walk's order, close enough to keep the readers where the walk
+// will be next: the ranks from the walk's first directory down to this one, where a
+// directory's subdirectories rank from the last (0, entered first) to the first;
+// earlier in the walk is lexicographically smaller. Only the first kRanks levels
+// are kept, so that a comparison costs the same however deep the tree: below them
+// the one made later comes first, which is the walk's order again for a chain and
+// near it otherwise. The order only decides what is read first, never what is read.
 struct Order {
-  std::shared_ptr<const Order> parent;
-  uint32_t rank = 0;
+  static constexpr uint32_t kRanks = 16;
+  std::array<uint32_t, kRanks> ranks{};
   uint32_t depth = 0;
+  uint64_t made = 0;  // when it was made, counted
 };
 
 bool earlier(const Order& a, const Order& b) {
-  const Order* x = &a;
-  const Order* y = &b;
-  while (x->depth > y->depth) x = x->parent.get();
-  while (y->depth > x->depth) y = y->parent.get();
-  if (x == y) return a.depth < b.depth;  // one lies inside the other
-  while (x->parent != y->parent) {
-    x = x->parent.get();
-    y = y->parent.get();
+  const uint32_t n = std::min({a.depth + 1, b.depth + 1, Order::kRanks});
+  for (uint32_t i = 0; i < n; ++i) {
+    if (a.ranks[i] != b.ranks[i]) return a.ranks[i] < b.ranks[i];
   }
-  return x->rank < y->rank;
+  if (n < Order::kRanks && a.depth != b.depth) return a.depth < b.depth;  // one holds the other
+  return a.made > b.made;
 }
 
 }  // namespace
@@ -100,10 +102,10 @@ struct Task {
   char drive = '?';
   ReadRequest request;
   std::shared_ptr<const DriveTable> drives;
-  std::shared_ptr<const Order> order;  // where the walk enters it; read-ahead only
-  bool ahead = false;                  // queue its subdirectories when read
-  bool counted = false;                // counts against the read-ahead's bounds
-  bool readAhead = false;              // read before the walk asked for it
+  Order order;             // where the walk enters it; read-ahead only
+  bool ahead = false;      // queue its subdirectories when read
+  bool counted = false;    // counts against the read-ahead's bounds
+  bool readAhead = false;  // read before the walk asked for it
   uint64_t walk = 0;
   std::function<void()> fn;
   ReadResult result;
@@ -134,10 +136,12 @@ struct DirectoryReaders::State {
   unsigned threads = 0;
   unsigned idle = 0;      // readers waiting for work
   bool heldBack = false;  // a reader went idle at the read-ahead's bounds
+  bool behind = false;    // the walk asked for a folder still waiting to be read
   bool readAhead = true;
   bool walking = false;
   uint64_t walk = 0;
   uint32_t nextRootRank = UINT32_MAX;
+  std::atomic<uint64_t> made{0};  // orders made so far
   const Task* waiting = nullptr;  // what the window's thread waits for
   std::string givenUp;            // the letters of the drives given up
   std::chrono::milliseconds deadline = kDeadline;
@@ -162,7 +166,7 @@ struct DirectoryReaders::State {
   }
 
   static bool heapLess(const std::shared_ptr<Task>& a, const std::shared_ptr<Task>& b) {
-    return earlier(*b->order, *a->order);  // the earliest on top
+    return earlier(b->order, a->order);  // the earliest on top
   }
 
   std::shared_ptr<Task> next() {
@@ -172,7 +176,12 @@ struct DirectoryReaders::State {
       if (t->status == Task::Status::Queued) return t;
     }
     if (!walking || !readAhead) return nullptr;
-    while (!ahead.empty() && aheadCount < kMaxAhead && aheadBytes < kMaxAheadBytes) {
+    // Behind the walk (it had to ask for a folder not read yet), the readers may go
+    // past the bounds: what they read ahead so far lies further along the walk than
+    // where it is now (a big folder that came in after its later siblings' trees).
+    const size_t count = behind ? 4 * kMaxAhead : kMaxAhead;
+    const size_t bytes = behind ? 2 * kMaxAheadBytes : kMaxAheadBytes;
+    while (!ahead.empty() && aheadCount < count && aheadBytes < bytes) {
       std::pop_heap(ahead.begin(), ahead.end(), heapLess);
       auto t = std::move(ahead.back());
       ahead.pop_back();
@@ -188,7 +197,7 @@ struct DirectoryReaders::State {
   bool fillsEachRead(const Task& t, uint64_t device, Lock& lk);
   void perform(Task& t);
   void finish(const std::shared_ptr<Task>& t);
-  static void prepareSubdirectories(Task& t);
+  void prepareSubdirectories(Task& t);
   void giveUp(char drive, const std::shared_ptr<State>& self);
   void wait(Lock& lk, const std::shared_ptr<Task>& t, const std::shared_ptr<State>& self);
 };
@@ -324,6 +333,7 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
   }
   const size_t n = listing.subdirs.size();
   const std::string& view = t.request.viewPath;
+  const uint64_t madeFirst = made.fetch_add(n);
   t.subdirectories.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     auto child = std::make_shared<Task>();
@@ -340,8 +350,12 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
     }
     child->request.parent = t.result.listing;
     child->drives = t.drives;
-    child->order = std::make_shared<Order>(
-        Order{t.order, static_cast<uint32_t>(n - 1 - i), t.order->depth + 1});
+    child->order = t.order;
+    child->order.depth = t.order.depth + 1;
+    if (child->order.depth < Order::kRanks) {
+      child->order.ranks[child->order.depth] = static_cast<uint32_t>(n - 1 - i);
+    }
+    child->order.made = madeFirst + i;
     child->ahead = true;
     child->walk = t.walk;
     t.subdirectories.push_back(std::move(child));
@@ -493,7 +507,13 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       t->counted = false;
       // Readers held back at the bounds start again once the walk has taken half
       // of what waits: in runs, not with a wake-up for every directory.
-      if (s.heldBack && s.aheadCount <= kMaxAhead / 2 && s.aheadBytes <= kMaxAheadBytes / 2) {
+      if (s.aheadCount <= kMaxAhead / 2 && s.aheadBytes <= kMaxAheadBytes / 2) {
+        s.behind = false;
+        if (s.heldBack) {
+          s.heldBack = false;
+          s.work.notify_all();
+        }
+      } else if (s.heldBack && s.behind && s.aheadCount <= 2 * kMaxAhead) {
         s.heldBack = false;
         s.work.notify_all();
       }
@@ -502,7 +522,13 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       ++s.counters.aheadTaken;
     } else if (t->status == Task::Status::Queued) {
       s.demands.push_back(t);
-      s.wakeReader();
+      if (!s.behind) {
+        s.behind = true;
+        s.heldBack = false;
+        s.work.notify_all();
+      } else {
+        s.wakeReader();
+      }
     }
   } else {
     t = std::make_shared<Task>();
@@ -511,13 +537,27 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
     t->drives = std::move(drives);
     t->walk = s.walk;
     t->ahead = ahead && s.walking && s.readAhead;
-    if (t->ahead) t->order = std::make_shared<Order>(Order{nullptr, s.nextRootRank--, 0});
+    if (t->ahead) {
+      t->order.ranks[0] = s.nextRootRank--;
+      t->order.made = s.made++;
+    }
     s.demands.push_back(t);
     s.ensureWorkers(m_state);
     s.wakeReader();
   }
   if (t->status != Task::Status::Done) s.wait(lk, t, m_state);
-  return std::move(t->result);
+  ReadResult result = std::move(t->result);
+  // The heap may still hold the task: only a shell of it.
+  t->request = ReadRequest{};
+  t->drives.reset();
+  // Tasks taken on demand stay in the heap until they come to its top: when they
+  // outnumber the waiting ones, the heap is made anew without them.
+  if (s.ahead.size() > 2 * s.known.size() + 1024) {
+    std::erase_if(s.ahead,
+                  [](const std::shared_ptr<Task>& a) { return a->status != Task::Status::Queued; });
+    std::make_heap(s.ahead.begin(), s.ahead.end(), State::heapLess);
+  }
+  return result;
 }
 
 void DirectoryReaders::call(const std::string& viewPath, std::function<void()> fn) {
@@ -557,6 +597,7 @@ void DirectoryReaders::endWalk() {
   s.ahead.clear();
   s.aheadCount = 0;
   s.aheadBytes = 0;
+  s.behind = false;
 }
 
 void DirectoryReaders::setReadAhead(bool on) {
