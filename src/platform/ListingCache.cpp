@@ -23,6 +23,16 @@ bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
          path[ancestor.size()] == os::kSeparator;
 }
 
+// What a call on a reader asks and answers. Owned by the call as well, which may
+// outlive its wait when the drive is given up.
+struct Probe {
+  std::shared_ptr<const SharedDirectory> dir;
+  std::string host;
+  os::Directory opened;
+  os::Identity id;
+  os::NativeError error = 0;
+};
+
 bool sameIdentity(const DirectoryListing& l, const os::Identity& id) {
   return l.device == id.device && l.inode == id.inode && l.mtimeNs == id.modifiedNs &&
          l.ctimeNs == id.changedNs;
@@ -43,21 +53,15 @@ void ListingCache::popKept(const std::string& viewPath) {
   Kept& inner = m_kept.back();
   if (m_kept.size() >= 2 && !m_kept[m_kept.size() - 2].dir && inner.dir) {
     Kept& parent = m_kept[m_kept.size() - 2];
-    struct Up {
-      std::shared_ptr<const SharedDirectory> from;
-      os::Directory dir;
-      os::Identity id;
-      os::NativeError error = 0;
-    };
-    auto up = std::make_shared<Up>();
-    up->from = inner.dir;
+    auto up = std::make_shared<Probe>();
+    up->dir = inner.dir;
     m_readers.call(viewPath, [up] {
-      up->error = os::openParent(up->from->get(), up->dir);
-      if (!up->error) up->error = os::identity(up->dir, up->id);
+      up->error = os::openParent(up->dir->get(), up->opened);
+      if (!up->error) up->error = os::identity(up->opened, up->id);
     });
     if (up->error == 0 && up->id.device == parent.listing->device &&
         up->id.inode == parent.listing->inode) {
-      parent.dir = std::make_shared<SharedDirectory>(std::move(up->dir));
+      parent.dir = std::make_shared<SharedDirectory>(std::move(up->opened));
     }
   }
   m_kept.pop_back();
@@ -75,13 +79,7 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
       ++m_stats.reuses;
       return k.listing;
     }
-    struct Check {
-      std::shared_ptr<const SharedDirectory> dir;
-      std::string host;
-      os::Identity id;
-      os::NativeError error = 0;
-    };
-    auto check = std::make_shared<Check>();
+    auto check = std::make_shared<Probe>();
     check->dir = k.dir;
     if (!check->dir) check->host = host;
     const auto ask = [check] {
