@@ -94,6 +94,17 @@ namespace {
 
 using Lock = std::unique_lock<std::mutex>;
 
+// Takes the pool's lock. It is held for a fraction of a microsecond at a time, by
+// the walk and the readers alike, tens of thousands of times a second: a short spin
+// before sleeping on it spares the two thread switches that a sleep costs.
+void lockSoon(Lock& lk) {
+  for (int i = 0; i < 1000; ++i) {
+    if (lk.try_lock()) return;
+    if (i % 100 == 99) std::this_thread::yield();
+  }
+  lk.lock();
+}
+
 struct Task {
   enum class Kind { Read, Call };
   enum class Status { Queued, Running, Done, Dropped };
@@ -205,7 +216,8 @@ struct DirectoryReaders::State {
 void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
                                   const std::shared_ptr<Worker>& me) {
   State& s = *self;
-  Lock lk(s.m);
+  Lock lk(s.m, std::defer_lock);
+  lockSoon(lk);
   for (;;) {
     if (me->abandoned || me->retired) return;
     std::shared_ptr<Task> t = s.next();
@@ -220,7 +232,7 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
     me->task = t;
     lk.unlock();
     s.perform(*t);
-    lk.lock();
+    lockSoon(lk);
     me->task.reset();
     // Given up while it waited: nobody wants its answer any more.
     if (me->abandoned) return;
@@ -233,7 +245,7 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
 bool DirectoryReaders::State::fillsEachRead(const Task& t, uint64_t device, Lock& lk) {
   const Drive* drive = t.drives->byLetter(t.drive);
   if (!drive || !fillsReads(drive->fsType)) return false;
-  lk.lock();
+  lockSoon(lk);
   for (const auto& [mountPoint, rootDevice] : rootDevices) {
     if (mountPoint == drive->mountPoint) {
       const bool same = rootDevice == device;
@@ -244,7 +256,7 @@ bool DirectoryReaders::State::fillsEachRead(const Task& t, uint64_t device, Lock
   lk.unlock();
   os::Identity root;
   if (os::identityOfPath(drive->mountPoint, root) != 0) return false;
-  lk.lock();
+  lockSoon(lk);
   rootDevices.emplace_back(drive->mountPoint, root.device);
   lk.unlock();
   return root.device == device;
@@ -448,7 +460,7 @@ void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
     if (now >= keepAlive) {
       lk.unlock();
       uiHost().keepAlive();
-      lk.lock();
+      lockSoon(lk);
       keepAlive = std::chrono::steady_clock::now() + kKeepAliveInterval;
       // Ended by a request that the keep-alive let through: nothing more of this.
       if (programEnded()) raiseError(err::kDeviceUnavailable, t->request.viewPath);
@@ -492,7 +504,8 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
                                   bool ahead) {
   State& s = *m_state;
   const char drive = driveOf(request.viewPath);
-  Lock lk(s.m);
+  Lock lk(s.m, std::defer_lock);
+  lockSoon(lk);
   if (s.givenUp.find(drive) != std::string::npos) {
     raiseError(err::kDiskNotReady, request.viewPath);
   }
@@ -563,7 +576,8 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
 void DirectoryReaders::call(const std::string& viewPath, std::function<void()> fn) {
   State& s = *m_state;
   const char drive = driveOf(viewPath);
-  Lock lk(s.m);
+  Lock lk(s.m, std::defer_lock);
+  lockSoon(lk);
   if (s.givenUp.find(drive) != std::string::npos) raiseError(err::kDiskNotReady, viewPath);
   auto t = std::make_shared<Task>();
   t->kind = Task::Kind::Call;
