@@ -190,9 +190,8 @@ struct DirectoryReaders::State {
     // Behind the walk (it had to ask for a folder not read yet), the readers may go
     // past the bounds: what they read ahead so far lies further along the walk than
     // where it is now (a big folder that came in after its later siblings' trees).
-    const size_t count = behind ? 4 * kMaxAhead : kMaxAhead;
-    const size_t bytes = behind ? 2 * kMaxAheadBytes : kMaxAheadBytes;
-    while (!ahead.empty() && aheadCount < count && aheadBytes < bytes) {
+    const size_t count = behind ? 2 * kMaxAhead : kMaxAhead;
+    while (!ahead.empty() && aheadCount < count && aheadBytes < kMaxAheadBytes) {
       std::pop_heap(ahead.begin(), ahead.end(), heapLess);
       auto t = std::move(ahead.back());
       ahead.pop_back();
@@ -483,6 +482,7 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   // in parallel, few enough to share the lock.
   m_state->threads = std::clamp(2 * cores, 4u, 8u);
   g_forking = m_state.get();
+  os::shareAllocatorPools();
   os::atFork([] { g_forking->m.lock(); }, [] { g_forking->m.unlock(); },
              [] {
                State& s = *g_forking;
@@ -526,7 +526,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
           s.heldBack = false;
           s.work.notify_all();
         }
-      } else if (s.heldBack && s.behind && s.aheadCount <= 2 * kMaxAhead) {
+      } else if (s.heldBack && s.behind && s.aheadCount <= kMaxAhead + kMaxAhead / 2) {
         s.heldBack = false;
         s.work.notify_all();
       }

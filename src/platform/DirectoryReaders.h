@@ -15,7 +15,8 @@
 // to its parent, read, mapped and sorted, and keep the finished listings until the
 // walk asks for them. Only directories the walk will enter are read: a folder on
 // which another mount sits is no subdirectory, and a folder that cannot be read
-// has none. At most kMaxAhead listings (and kMaxAheadBytes of names) wait at once.
+// has none. At most kMaxAhead listings (and kMaxAheadBytes of names and paths) wait
+// at once, twice as many listings while the walk has caught up with the readers.
 #pragma once
 
 #include <chrono>

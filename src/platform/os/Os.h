@@ -127,6 +127,12 @@ NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& 
 // does not fork (Windows).
 void atFork(void (*prepare)(), void (*parent)(), void (*child)());
 
+// Before the reader threads start: listings are made on them and freed on the
+// thread that runs the windows, so the allocator keeps few pools of memory for all
+// threads rather than one a thread (Linux: glibc's arenas, two at most). Nothing
+// where the system's allocator needs no such hint.
+void shareAllocatorPools();
+
 // How many directories the layer may keep open at once: the process's descriptor
 // limit, raised towards its hard limit on first call, with room left for files.
 size_t descriptorBudget();

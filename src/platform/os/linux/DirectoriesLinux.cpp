@@ -1,6 +1,7 @@
 // Directories over openat, fstat and getdents64.
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -176,6 +177,10 @@ NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& 
     if (fillsEachRead && static_cast<size_t>(n) + kLongestEntry <= sizeof buffer) break;
   }
   return 0;
+}
+
+void shareAllocatorPools() {
+  ::mallopt(M_ARENA_MAX, 2);
 }
 
 void atFork(void (*prepare)(), void (*parent)(), void (*child)()) {

@@ -104,6 +104,8 @@ NativeError readEntries(Directory& dir, bool, std::vector<Entry>& out) {
   return error == ERROR_NO_MORE_FILES ? 0 : static_cast<NativeError>(error);
 }
 
+void shareAllocatorPools() {}
+
 void atFork(void (*)(), void (*)(), void (*)()) {}
 
 // Windows holds no handle for a kept directory.
