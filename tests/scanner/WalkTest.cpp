@@ -343,6 +343,30 @@ TEST_F(BrokenDiskTest, DriveThatGoesAwayDuringTheScanMarksTheLogIncomplete) {
   })) << testing::PrintToString(status);
 }
 
+// The same with read-ahead: whatever of D: was read before it went away is listed
+// once, and a folder that was not is named and marks the log incomplete.
+TEST_F(BrokenDiskTest, DriveThatGoesAwayWhileReadAheadListsNothingTwice) {
+  c.file("c.txt");
+  const std::string cannot = withBrokenDisk([&](pid_t fs) {
+    host.atYield(2, [fs] {
+      ::kill(fs, SIGKILL);
+      ::waitpid(fs, nullptr, 0);
+    });
+    report(scan());
+  });
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  const auto lines = logLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "C:\\c.txt");
+  EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), lines.size())
+      << testing::PrintToString(lines);
+  const auto status = reported();
+  const bool named = std::any_of(status.begin(), status.end(), [](const std::string& line) {
+    return line.find("konnte nicht gelesen werden") != std::string::npos;
+  });
+  EXPECT_EQ(named, lines.back() == kNote3) << testing::PrintToString(status);
+}
+
 // D: stops answering when the walk comes to D:\haengt (its server is gone): the
 // drive is given up after the deadline, named, the log marked incomplete, and the
 // scan goes on with the next drive.
