@@ -1,15 +1,17 @@
 // A small FUSE file system for the tests: fixed folders and files, and folders
-// that fail as a broken disk does. Usage: rz_error_fs MOUNTPOINT [--haengt] (stays
-// in the foreground, single-threaded, until unmounted or killed). With --haengt it
-// is typed as sshfs, answers on several threads, and has a folder /haengt whose
-// opening never gets an answer, as a share whose server no longer answers there.
+// that fail as a broken disk does. Usage: rz_error_fs MOUNTPOINT [--haengt |
+// --haengt-beim-lesen] (stays in the foreground, single-threaded, until unmounted or
+// killed). With --haengt it is typed as sshfs, answers on several threads, and has
+// a folder /haengt whose opening never gets an answer, as a share whose server no
+// longer answers there; with --haengt-beim-lesen the same, but /haengt opens and
+// its reading never gets an answer (the server stopped between the two).
 //
 //   /gut/a.txt      a file
 //   /gut/b.txt      a file
 //   /kaputt/        a folder whose reading fails with EIO
 //   /weg/           a folder whose reading fails with ENXIO (a device gone)
 //   /z.txt          a file
-//   /haengt/        (--haengt) never answers
+//   /haengt/        (--haengt...) never answers
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
 #include <unistd.h>
@@ -33,14 +35,15 @@ constexpr Node kNodes[] = {
     {"/z.txt", false, 0},     {"/haengt", true, 0},
 };
 
-bool g_hangs = false;
+enum class Hang { No, Opening, Reading };
+Hang g_hang = Hang::No;
 
 bool isHanging(const char* path) {
   return std::strcmp(path, "/haengt") == 0;
 }
 
 const Node* find(const char* path) {
-  if (!g_hangs && isHanging(path)) return nullptr;
+  if (g_hang == Hang::No && isHanging(path)) return nullptr;
   for (const Node& n : kNodes) {
     if (std::strcmp(n.path, path) == 0) return &n;
   }
@@ -60,7 +63,7 @@ int opendir(const char* path, fuse_file_info*) {
   const Node* n = find(path);
   if (!n) return -ENOENT;
   if (!n->folder) return -ENOTDIR;
-  while (isHanging(path)) ::pause();
+  while (g_hang == Hang::Opening && isHanging(path)) ::pause();
   return -n->error;
 }
 
@@ -69,6 +72,7 @@ int readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_
   const Node* n = find(path);
   if (!n) return -ENOENT;
   if (n->error) return -n->error;
+  while (g_hang == Hang::Reading && isHanging(path)) ::pause();
   fill(buf, ".", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
   fill(buf, "..", nullptr, 0, static_cast<fuse_fill_dir_flags>(0));
   const std::string prefix = std::strcmp(path, "/") == 0 ? "/" : std::string(path) + "/";
@@ -87,16 +91,17 @@ int readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_
 }  // namespace
 
 int main(int argc, char** argv) {
-  g_hangs = argc == 3 && std::strcmp(argv[2], "--haengt") == 0;
-  if (argc != 2 && !g_hangs) return 2;
+  if (argc == 3 && std::strcmp(argv[2], "--haengt") == 0) g_hang = Hang::Opening;
+  if (argc == 3 && std::strcmp(argv[2], "--haengt-beim-lesen") == 0) g_hang = Hang::Reading;
+  if (argc != 2 && g_hang == Hang::No) return 2;
   fuse_operations ops{};
   ops.getattr = getattr;
   ops.opendir = opendir;
   ops.readdir = readdir;
   std::vector<char*> args = {argv[0], const_cast<char*>("-f"), const_cast<char*>("-o")};
-  args.push_back(
-      const_cast<char*>(g_hangs ? "fsname=rz-error-fs,subtype=sshfs" : "fsname=rz-error-fs"));
-  if (!g_hangs) args.push_back(const_cast<char*>("-s"));
+  args.push_back(const_cast<char*>(g_hang != Hang::No ? "fsname=rz-error-fs,subtype=sshfs"
+                                                      : "fsname=rz-error-fs"));
+  if (g_hang == Hang::No) args.push_back(const_cast<char*>("-s"));
   args.push_back(argv[1]);
   return fuse_main(static_cast<int>(args.size()), args.data(), &ops, nullptr);
 }

@@ -41,62 +41,20 @@ closer=$(realpath "$2")
 focuser=$(realpath "$3")
 layout_checker=$(realpath "$4")
 
-for tool in Xvfb xdotool xprop wine wineboot wineserver iconv; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing"
-    exit 77
-  fi
-done
+# shellcheck source-path=SCRIPTDIR source=wine-session.sh
+. "$(dirname "$0")/wine-session.sh"
+require_tools Xvfb xdotool xprop wine wineboot wineserver iconv
 
-# Text tools on bytes (the log is Windows-1252); wine with UTF-8 file names.
-export LC_ALL=C
-in_wine() { LC_ALL=C.UTF-8 "$@"; }
-
-started=$(date +%s.%N)
-seconds_since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
-say() { printf '[%5ss] %s\n' "$(seconds_since "$started")" "$*"; }
-fail() {
-  say "FAIL: $*"
-  if [ -n "${program_pid:-}" ] && [ -n "${window:-}" ]; then
-    say "window still there: $(xdotool getwindowname "$window" 2>/dev/null || echo no)"
-    import -window root "$work/failure.png" 2>/dev/null || true
-  fi
-  exit 1
-}
-
-work=$(mktemp -d /tmp/rz-win32-e2e.XXXXXX)
-xvfb_pid=
-program_pid=
 drives_pid=
-cleanup() {
-  set +e
-  if [ -n "$program_pid" ]; then kill "$program_pid" 2>/dev/null; kill -CONT "$program_pid" 2>/dev/null; fi
+stop_making_drives() {
   if [ -n "$drives_pid" ]; then
     kill "$drives_pid" 2>/dev/null
     wait "$drives_pid" 2>/dev/null
   fi
-  WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  if [ -n "${RZ_E2E_KEEP:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
 }
-trap cleanup EXIT
+on_exit+=(stop_making_drives)
 
-# --- The X server: the first free display, reported on descriptor 3; wide enough
-# for the window at 144 DPI (1044 x 564 and its frame). -------------------------
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 300); do
-  if grep -q '^[0-9]' "$work/display" 2>/dev/null; then break; fi
-  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb ended: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-grep -q '^[0-9]' "$work/display" || fail "Xvfb did not report its display"
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
-unset XAUTHORITY
+start_xvfb
 
 # --- The test drives. ---------------------------------------------------------
 # Made while wine sets up its prefix.
@@ -123,30 +81,7 @@ make_drives() {
 make_drives &
 drives_pid=$!
 
-# --- The wine prefix. ---------------------------------------------------------
-# An empty home: wine links the user's folders (Desktop, Documents, ...) in
-# drive_c to the home folder, and C: is scanned.
-mkdir -p "$work/home"
-export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-in_wine wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
-in_wine wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d false /f >/dev/null 2>&1
-in_wine wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-in_wine wine reg add 'HKLM\Software\Wine\Drives' /v 'd:' /d hd /f >/dev/null 2>&1 || fail "reg add d: failed"
-in_wine wine reg add 'HKLM\Software\Wine\Drives' /v 'n:' /d network /f >/dev/null 2>&1 || fail "reg add n: failed"
-# The drive settings are read when wine starts: let this server end first.
-wineserver -w
-say "wine prefix ready"
-# The window font of the classic forms (MS Sans Serif), as Windows has it; some
-# wine packages do not find their own fonts folder.
-for fonts in /usr/share/wine/fonts /usr/lib/wine/fonts; do
-  if [ -d "$fonts" ]; then cp -n "$fonts"/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true; fi
-done
-# Links in drive_c would lead the scan out of C: (to the home folder); plain
-# folders in their place.
-find "$WINEPREFIX/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
-  rm -f "$link"
-  mkdir -p "$link"
-done
+make_prefix d:hd n:network
 
 # --- 0. The layout at 100, 125 and 150 %. -----------------------------------------
 set_dpi() {  # dpi
@@ -170,13 +105,7 @@ set_dpi 96
 
 wait "$drives_pid" || fail "could not make the test drives"
 drives_pid=
-rm -f "$WINEPREFIX/dosdevices/z:"
-ln -s "$drive_d" "$WINEPREFIX/dosdevices/d:"
-ln -s "$drive_n" "$WINEPREFIX/dosdevices/n:"
-# The wine server of the layout steps may hold the drives it saw: a new one sees
-# the test drives.
-in_wine wineserver -k >/dev/null 2>&1 || true
-in_wine wineserver -w >/dev/null 2>&1 || true
+use_drives "d:$drive_d" "n:$drive_n"
 
 # The expected lines: every file of a drive as its Windows path, in Windows-1252.
 expected_lines() {  # letter folder
@@ -190,45 +119,6 @@ expected_lines() {  # letter folder
 say "test drives: $(wc -l <"$work/expected.txt") files on D: and N:"
 
 # --- Driving the program. ------------------------------------------------------
-title_pattern='^Rozozovuvor-Ororuzi V1\.0 '
-header='HALVEK-ROZOZOVUVOR-ORORUZI-PROTOKOLL: '
-cancel_line=$(printf 'SCANVORGANG WURDE MANUELL ABGEBROCHEN! NICHT VOLLST\xc4NDIG!')
-note_lines=(
-  'HINWEIS: Es konnten nicht alle Dateien erfasst werden, '
-  "$(printf 'da Sie beim Ausf\xfchren des Scanners nicht als ')"
-  'Administrator dieses PC angemeldet waren! '
-)
-
-# Starts the program from a folder of its own on C: (the log lands beside it) and
-# waits for its window. Sets program_pid and window.
-start_program() {  # folder-name
-  local folder="$WINEPREFIX/drive_c/$1"
-  mkdir -p "$folder"
-  cp "$program" "$folder/rozozovuvor-ororuzi.exe"
-  (cd "$folder" && exec env LC_ALL=C.UTF-8 wine 'C:\'"$1"'\rozozovuvor-ororuzi.exe') >"$work/$1.out" 2>&1 &
-  program_pid=$!
-  window=
-  for _ in $(seq 300); do
-    window=$(xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | head -n1 || true)
-    if [ -n "$window" ]; then break; fi
-    kill -0 "$program_pid" 2>/dev/null || fail "the program ended before its window showed: $(cat "$work/$1.out")"
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window titled like $title_pattern"
-  say "window $window: $(xdotool getwindowname "$window")"
-  sleep 0.5  # let it paint and take input
-}
-
-# The start/cancel button's middle in the client area (9000,4680 size 1215x495 twips).
-click_button() {
-  xdotool mousemove --window "$window" 640 328 click 1
-}
-
-# The log's own name for the temporary file a scan writes under until it ends.
-final_name() {  # temporary file
-  echo "${1/-UNVOLLSTÄNDIG/}"
-}
-
 # The control with the keyboard focus, as "Button start" or "ListBox".
 focused() {
   in_wine wine "$focuser" 'Rozozovuvor-Ororuzi V1.0' 2>/dev/null | tr -d '\r'
@@ -245,50 +135,6 @@ expect_focus() {  # control what
   fail "$2: the focus is on \"$now\", not on \"$1\""
 }
 
-# Presses a key in the program's window, as typed on the keyboard (XTEST).
-press() {  # key
-  xdotool windowfocus "$window"
-  xdotool key --clearmodifiers "$1"
-}
-
-# The one log in a folder (waits up to 15 s for it): the temporary file of the
-# scan while it runs.
-log_in() {  # folder-name
-  local log=
-  for _ in $(seq 300); do
-    log=$(find "$WINEPREFIX/drive_c/$1" -maxdepth 1 -name 'protokoll-*.txt' | head -n1)
-    if [ -n "$log" ]; then break; fi
-    sleep 0.05
-  done
-  [ -n "$log" ] || fail "no log appeared in C:\\$1"
-  echo "$log"
-}
-
-# True while the program holds the file open. The program's process has the
-# descriptor from its first write to the file until it closes it (wine's server
-# may keep its own copy for a while after that).
-is_open() {  # file
-  local fd
-  for fd in /proc/"$program_pid"/fd/*; do
-    if [ "$(readlink "$fd" 2>/dev/null)" = "$1" ]; then return 0; fi
-  done
-  return 1
-}
-
-# Waits until the program has exited (up to a time limit in seconds).
-wait_exit() {  # seconds
-  local i
-  for ((i = 0; i < $1 * 10; i++)); do
-    if ! kill -0 "$program_pid" 2>/dev/null; then
-      wait "$program_pid" 2>/dev/null || true
-      program_pid=
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
 # Every line but the header and the note lines is a file's path on C:, D: or N:.
 check_file_lines() {  # log-lines-file
   local bad
@@ -298,7 +144,7 @@ check_file_lines() {  # log-lines-file
 }
 
 # --- 1. A full scan. -------------------------------------------------------------
-start_program rz-full
+start_program "$program" rz-full
 xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR ||
   fail "the window has a task-bar button of its own: $(xprop -id "$window" _NET_WM_STATE)"
 click_button
@@ -335,7 +181,7 @@ last_size=$(stat -c %s "$log")
 say "scan complete: $(wc -l <"$log") lines, $last_size bytes, the last of them about $grown_after s after the log appeared"
 
 # Close it like a person would (the close box) and wait for its end.
-in_wine wine "$closer" 'Rozozovuvor-Ororuzi V1.0' >/dev/null 2>&1 || fail "no window to close"
+request_close "$closer"
 wait_exit 20 || fail "the program did not end within 20 s after the close request"
 say "closed"
 
@@ -381,9 +227,6 @@ grep -a -q -x -F "C:\\rz-full\\$(basename "$temporary" | iconv -f UTF-8 -t CP125
 say "full scan: D: and N: match ($(wc -l <"$work/scanned.txt") files), C: $c_lines files well-formed; checked $(seconds_since "$began") s after the log appeared"
 
 # --- 2. and 3. Cancelled scans. ----------------------------------------------------
-# Past the double-click time (a click within it belongs to the click on "start").
-cancel_delay=0.6
-
 # Holds the program in the middle of the scan that writes the temporary file
 # (it has not taken the log's name yet), and lets it go on.
 hold_scan() {  # temporary-file
@@ -426,7 +269,7 @@ check_cancelled() {  # folder-name temporary-file
 }
 
 # 2. Keys only.
-start_program rz-keys
+start_program "$program" rz-keys
 expect_focus ListBox "at start"
 press Tab
 expect_focus "Button start" "Tab from the status list"
@@ -451,7 +294,7 @@ wait_exit 30 || fail "the program did not end within 30 s after Enter on abbrech
 check_cancelled rz-keys "$temporary"
 
 # 3. Space to start, a click to cancel.
-start_program rz-space
+start_program "$program" rz-space
 press Tab
 expect_focus "Button start" "Tab from the status list"
 press space
@@ -464,7 +307,7 @@ wait_exit 30 || fail "the program did not end within 30 s after the click on abb
 check_cancelled rz-space "$temporary"
 
 # 4. Alt+F4 closes the window as its close box does (idle: no log written).
-start_program rz-altf4
+start_program "$program" rz-altf4
 press alt+F4
 wait_exit 20 || fail "the program did not end within 20 s after Alt+F4"
 [ -z "$(find "$WINEPREFIX/drive_c/rz-altf4" -name 'protokoll-*')" ] || fail "Alt+F4 while idle wrote a log"
@@ -475,9 +318,9 @@ if [ -n "${RZ_E2E_SCREENSHOTS:-}" ]; then
   mkdir -p "$RZ_E2E_SCREENSHOTS"
   for dpi in 96 120 144; do
     set_dpi "$dpi"
-    start_program "rz-shot-$dpi"
+    start_program "$program" "rz-shot-$dpi"
     import -window "$window" "$RZ_E2E_SCREENSHOTS/window-$dpi.png" || fail "no screenshot at $dpi DPI"
-    in_wine wine "$closer" 'Rozozovuvor-Ororuzi V1.0' >/dev/null 2>&1 || fail "no window to close"
+    request_close "$closer"
     wait_exit 20 || fail "the program did not end after the close request"
     say "screenshot at $dpi DPI: $RZ_E2E_SCREENSHOTS/window-$dpi.png"
   done
