@@ -287,6 +287,18 @@ class BrokenDiskTest : public ScanTest {
 #endif
   }
 
+  // A scan whose D: goes away (its server is killed) when the walk enters it:
+  // yields C: (1), D: (2).
+  std::string scanWhileDGoesAway() {
+    return withBrokenDisk([&](pid_t fs) {
+      host.atYield(2, [fs] {
+        ::kill(fs, SIGKILL);
+        ::waitpid(fs, nullptr, 0);
+      });
+      report(scan());
+    });
+  }
+
   void report(scanner::FormSpurlauf& form) {
     std::ofstream out(prog.path() / "status.txt", std::ios::binary);
     for (const auto& line : form.ListStatus.items()) out << line << "\r\n";
@@ -316,16 +328,9 @@ TEST_F(BrokenDiskTest, FoldersWithIoErrorsAreNamedAndTheLogMarkedIncomplete) {
 // every folder not yet read is named, and the log says it is incomplete.
 TEST_F(BrokenDiskTest, DriveThatGoesAwayDuringTheScanMarksTheLogIncomplete) {
   c.file("c.txt");
-  const std::string cannot = withBrokenDisk([&](pid_t fs) {
-    // Yields: C: (1), D: (2); the folders below D: are not read yet (none is read
-    // ahead).
-    platform::DirectoryReaders::process().setReadAhead(false);
-    host.atYield(2, [fs] {
-      ::kill(fs, SIGKILL);
-      ::waitpid(fs, nullptr, 0);
-    });
-    report(scan());
-  });
+  // The folders below D: are not read yet when it goes away (none is read ahead).
+  platform::DirectoryReaders::process().setReadAhead(false);
+  const std::string cannot = scanWhileDGoesAway();
   if (!cannot.empty()) GTEST_SKIP() << cannot;
   const auto lines = logLines();
   ASSERT_GE(lines.size(), 5u);
@@ -347,13 +352,7 @@ TEST_F(BrokenDiskTest, DriveThatGoesAwayDuringTheScanMarksTheLogIncomplete) {
 // once, and a folder that was not is named and marks the log incomplete.
 TEST_F(BrokenDiskTest, DriveThatGoesAwayWhileReadAheadListsNothingTwice) {
   c.file("c.txt");
-  const std::string cannot = withBrokenDisk([&](pid_t fs) {
-    host.atYield(2, [fs] {
-      ::kill(fs, SIGKILL);
-      ::waitpid(fs, nullptr, 0);
-    });
-    report(scan());
-  });
+  const std::string cannot = scanWhileDGoesAway();
   if (!cannot.empty()) GTEST_SKIP() << cannot;
   const auto lines = logLines();
   ASSERT_GE(lines.size(), 2u);
