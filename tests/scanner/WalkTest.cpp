@@ -374,7 +374,7 @@ TEST_F(BrokenDiskTest, ShareThatStopsAnsweringIsGivenUpAndTheScanGoesOn) {
   const std::string cannot = withBrokenDisk(
       [&](pid_t) {
         app::ScanDrives = {"D:\\", "C:\\"};
-        platform::DirectoryReaders::process().setDeadline(std::chrono::milliseconds(300));
+        platform::DirectoryReaders::process().setDeadline(std::chrono::seconds(2));
         auto& form = scan();
         report(form);
         EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
