@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -121,6 +122,9 @@ struct Task {
   std::function<void()> fn;
   ReadResult result;
   size_t bytes = 0;
+  // The device of its drive's root, once known: handed down to its subdirectories,
+  // so that only the first read of a walk asks for it.
+  std::optional<uint64_t> rootDevice;
   std::vector<std::shared_ptr<Task>> subdirectories;  // to read ahead, made by its reader
 };
 
@@ -204,7 +208,7 @@ struct DirectoryReaders::State {
     return nullptr;
   }
 
-  bool fillsEachRead(const Task& t, uint64_t device, Lock& lk);
+  bool fillsEachRead(Task& t, uint64_t device, Lock& lk);
   void perform(Task& t);
   void finish(const std::shared_ptr<Task>& t);
   void prepareSubdirectories(Task& t);
@@ -241,24 +245,25 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
 
 // The drive's type counts only for directories on the drive's own file system
 // (`device`): a share mounted inside a drive is another one.
-bool DirectoryReaders::State::fillsEachRead(const Task& t, uint64_t device, Lock& lk) {
+bool DirectoryReaders::State::fillsEachRead(Task& t, uint64_t device, Lock& lk) {
   const Drive* drive = t.drives->byLetter(t.drive);
   if (!drive || !fillsReads(drive->fsType)) return false;
-  lockSoon(lk);
-  for (const auto& [mountPoint, rootDevice] : rootDevices) {
-    if (mountPoint == drive->mountPoint) {
-      const bool same = rootDevice == device;
-      lk.unlock();
-      return same;
+  if (!t.rootDevice) {
+    lockSoon(lk);
+    for (const auto& [mountPoint, rootDevice] : rootDevices) {
+      if (mountPoint == drive->mountPoint) t.rootDevice = rootDevice;
     }
+    lk.unlock();
   }
-  lk.unlock();
-  os::Identity root;
-  if (os::identityOfPath(drive->mountPoint, root) != 0) return false;
-  lockSoon(lk);
-  rootDevices.emplace_back(drive->mountPoint, root.device);
-  lk.unlock();
-  return root.device == device;
+  if (!t.rootDevice) {
+    os::Identity root;
+    if (os::identityOfPath(drive->mountPoint, root) != 0) return false;
+    t.rootDevice = root.device;
+    lockSoon(lk);
+    rootDevices.emplace_back(drive->mountPoint, root.device);
+    lk.unlock();
+  }
+  return *t.rootDevice == device;
 }
 
 void DirectoryReaders::State::perform(Task& t) {
@@ -369,6 +374,7 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
     child->order.made = madeFirst + i;
     child->ahead = true;
     child->walk = t.walk;
+    child->rootDevice = t.rootDevice;
     t.subdirectories.push_back(std::move(child));
   }
 }
@@ -431,23 +437,21 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
 void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
                                    const std::shared_ptr<State>& self) {
   ++counters.waits;
-  const auto began = std::chrono::steady_clock::now();
-  struct Waited {
-    uint64_t& ns;
-    std::chrono::steady_clock::time_point began;
-    ~Waited() {
-      ns += static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                      std::chrono::steady_clock::now() - began)
-                                      .count());
-    }
-  } waited{counters.waitedNs, began};
   const auto start = std::chrono::steady_clock::now();
   auto keepAlive = start + kKeepAliveInterval;
   waiting = t.get();
-  struct Clear {
-    const Task*& w;
-    ~Clear() { w = nullptr; }
-  } clear{waiting};
+  // However the wait ends (an answer, the deadline, the program's end).
+  struct Waiting {
+    State& s;
+    std::chrono::steady_clock::time_point start;
+    ~Waiting() {
+      s.waiting = nullptr;
+      s.counters.waitedNs +=
+          static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count());
+    }
+  } guard{*this, start};
   while (t->status != Task::Status::Done) {
     done.wait_until(lk, std::min(keepAlive, start + deadline));
     if (t->status == Task::Status::Done) break;

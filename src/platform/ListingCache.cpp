@@ -79,21 +79,24 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
       ++m_stats.reuses;
       return k.listing;
     }
-    auto check = std::make_shared<Probe>();
-    check->dir = k.dir;
-    if (!check->dir) check->host = host;
-    const auto ask = [check] {
-      check->error = check->dir ? os::identity(check->dir->get(), check->id)
-                                : os::identityOfPath(check->host, check->id);
-    };
-    if (check->dir && k.listing->local) {
-      ask();  // answers from memory: no reader needed
+    os::Identity id;
+    os::NativeError error = 0;
+    if (k.dir && k.listing->local) {
+      error = os::identity(k.dir->get(), id);  // answers from memory: no reader needed
     } else {
-      m_readers.call(viewPath, ask);
+      auto check = std::make_shared<Probe>();
+      check->dir = k.dir;
+      if (!check->dir) check->host = host;
+      m_readers.call(viewPath, [check] {
+        check->error = check->dir ? os::identity(check->dir->get(), check->id)
+                                  : os::identityOfPath(check->host, check->id);
+      });
+      error = check->error;
+      id = check->id;
     }
-    if (check->error) raiseFor(check->error, viewPath);
-    if (check->id.removed) raiseError(err::kPathNotFound, viewPath);
-    if (sameIdentity(*k.listing, check->id)) {
+    if (error) raiseFor(error, viewPath);
+    if (id.removed) raiseError(err::kPathNotFound, viewPath);
+    if (sameIdentity(*k.listing, id)) {
       k.listing->checkedEpoch = m_epoch;
       ++m_stats.reuses;
       return k.listing;
