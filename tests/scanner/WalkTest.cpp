@@ -287,6 +287,19 @@ class BrokenDiskTest : public ScanTest {
 #endif
   }
 
+  // D: a share whose folder haengt never answers, scanned first, then C:; the
+  // readers give a drive up after `deadline`.
+  std::string withHangingShare(std::chrono::milliseconds deadline,
+                               const std::function<void()>& scanAndReport) {
+    return withBrokenDisk(
+        [&](pid_t) {
+          app::ScanDrives = {"D:\\", "C:\\"};
+          platform::DirectoryReaders::process().setDeadline(deadline);
+          scanAndReport();
+        },
+        true);
+  }
+
   // A scan whose D: goes away (its server is killed) when the walk enters it:
   // yields C: (1), D: (2).
   std::string scanWhileDGoesAway() {
@@ -371,16 +384,12 @@ TEST_F(BrokenDiskTest, DriveThatGoesAwayWhileReadAheadListsNothingTwice) {
 // scan goes on with the next drive.
 TEST_F(BrokenDiskTest, ShareThatStopsAnsweringIsGivenUpAndTheScanGoesOn) {
   c.file("c.txt");
-  const std::string cannot = withBrokenDisk(
-      [&](pid_t) {
-        app::ScanDrives = {"D:\\", "C:\\"};
-        platform::DirectoryReaders::process().setDeadline(std::chrono::seconds(2));
-        auto& form = scan();
-        report(form);
-        EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
-        EXPECT_GT(host.keepAlives, 0);
-      },
-      true);
+  const std::string cannot = withHangingShare(std::chrono::seconds(2), [&] {
+    auto& form = scan();
+    report(form);
+    EXPECT_EQ(form.CommandStartCancel.Caption(), "start");
+    EXPECT_GT(host.keepAlives, 0);
+  });
   if (!cannot.empty()) GTEST_SKIP() << cannot;
   // weg and kaputt come before haengt; gut and D:'s own files are never answered.
   EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\c.txt", kNote1, kNote2, kNote3));
@@ -401,21 +410,17 @@ TEST_F(BrokenDiskTest, ShareThatStopsAnsweringIsGivenUpAndTheScanGoesOn) {
 // the log gets its cancellation line and the program ends, long before the deadline.
 TEST_F(BrokenDiskTest, CancelWhileAShareDoesNotAnswerEndsTheScanAtOnce) {
   c.file("c.txt");
-  const std::string cannot = withBrokenDisk(
-      [&](pid_t) {
-        app::ScanDrives = {"D:\\", "C:\\"};
-        platform::DirectoryReaders::process().setDeadline(std::chrono::seconds(5));
-        // Once weg and kaputt are named, the walk waits for haengt.
-        host.atKeepAlive([this] {
-          if (statusLines().size() < 5) return false;
-          scanner::mainWindow()->CommandStartCancel.click();
-          return true;
-        });
-        report(scan());
-        EXPECT_EQ(host.ends, 1);
-        EXPECT_EQ(platform::DirectoryReaders::process().counters().givenUp, 0u);
-      },
-      true);
+  const std::string cannot = withHangingShare(std::chrono::seconds(5), [&] {
+    // Once weg and kaputt are named, the walk waits for haengt.
+    host.atKeepAlive([this] {
+      if (statusLines().size() < 5) return false;
+      scanner::mainWindow()->CommandStartCancel.click();
+      return true;
+    });
+    report(scan());
+    EXPECT_EQ(host.ends, 1);
+    EXPECT_EQ(platform::DirectoryReaders::process().counters().givenUp, 0u);
+  });
   if (!cannot.empty()) GTEST_SKIP() << cannot;
   EXPECT_THAT(logLines(), ElementsAre(kHeader, kCancel, kNote1, kNote2, kNote3));
   EXPECT_EQ(reported().size(), 5u);  // nothing after the cancel
