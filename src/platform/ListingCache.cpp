@@ -46,12 +46,15 @@ std::string_view ListingCache::keptPath(const Kept& k) const {
   return std::string_view(m_keptPath).substr(0, k.pathLength);
 }
 
-// Leaves the innermost kept directory. Its parent gets a descriptor again through
-// ".." when it gave its own up, so a walk climbing out of a very deep tree never
-// resolves a long path from the root.
-void ListingCache::popKept(const std::string& viewPath) {
+// Leaves the innermost kept directory on the way to `host`. Its parent gets a
+// descriptor again through ".." when it gave its own up and the way leads through
+// it, so a walk climbing out of a very deep tree never resolves a long path from
+// the root. (Only then is the parent on the drive of `viewPath`, the one the call
+// waits for.)
+void ListingCache::popKept(const std::string& viewPath, std::string_view host) {
   Kept& inner = m_kept.back();
-  if (m_kept.size() >= 2 && !m_kept[m_kept.size() - 2].dir && inner.dir) {
+  if (m_kept.size() >= 2 && !m_kept[m_kept.size() - 2].dir && inner.dir &&
+      isAncestorOrSelf(keptPath(m_kept[m_kept.size() - 2]), host)) {
     Kept& parent = m_kept[m_kept.size() - 2];
     auto up = std::make_shared<Probe>();
     up->dir = inner.dir;
@@ -71,7 +74,9 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
     const std::string& viewPath, const std::string& host, bool reread,
     const std::shared_ptr<const DriveTable>& drives) {
   // Keep only this directory and its ancestors.
-  while (!m_kept.empty() && !isAncestorOrSelf(keptPath(m_kept.back()), host)) popKept(viewPath);
+  while (!m_kept.empty() && !isAncestorOrSelf(keptPath(m_kept.back()), host)) {
+    popKept(viewPath, host);
+  }
   const bool found = !m_kept.empty() && keptPath(m_kept.back()) == host;
   if (found && !reread) {
     Kept& k = m_kept.back();

@@ -56,7 +56,7 @@ class ListingCache {
   };
 
   std::string_view keptPath(const Kept& k) const;
-  void popKept(const std::string& viewPath);
+  void popKept(const std::string& viewPath, std::string_view host);
 
   // The directories on the current path, outermost first: each is an ancestor of
   // the next, so one string (the innermost one's host path) serves them all.
