@@ -235,6 +235,44 @@ std::optional<std::string> DriveTable::posixViewToHost(std::string_view viewPath
   return host;
 }
 
+bool isPlainViewPath(std::string_view viewPath) {
+  return posixPaths() && pathbytes::isNormalViewPath(viewPath) &&
+         viewPath.find('\xEF') == std::string_view::npos;
+}
+
+bool isPlainViewName(std::string_view name) {
+  return name.find('\xEF') == std::string_view::npos;
+}
+
+const std::string* ViewPathMapper::map(const std::shared_ptr<const DriveTable>& table,
+                                       std::string_view viewPath) {
+  if (m_plain && m_table == table && viewPath.size() > 3) {
+    const size_t shared = pathbytes::commonPrefix(viewPath, m_view);
+    const std::string_view rest = viewPath.substr(shared);
+    if (shared >= 3 && pathbytes::isNormalViewPath(viewPath, shared) && isPlainViewName(rest)) {
+      m_host.resize(m_hostBase + shared - 3);
+      const size_t at = m_host.size();
+      m_host.resize(at + rest.size());
+      pathbytes::copyWithSlashes(m_host.data() + at, rest);
+      m_view.resize(shared);
+      m_view += rest;
+      return &m_host;
+    }
+  }
+  std::optional<std::string> host = table->viewToHost(viewPath);
+  m_plain = false;
+  if (!host) return nullptr;
+  m_host = std::move(*host);
+  // A root's host path (the mount point) has no "/" yet before the names below it.
+  if (viewPath.size() > 3 && isPlainViewPath(viewPath)) {
+    m_plain = true;
+    m_table = table;
+    m_view.assign(viewPath);
+    m_hostBase = m_host.size() - (viewPath.size() - 3);
+  }
+  return &m_host;
+}
+
 std::string DriveTable::windowsHostToView(std::string_view hostPath) const {
   const std::string path = normalizeNative(hostPath);
   const Drive* best = nullptr;

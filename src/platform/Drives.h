@@ -19,6 +19,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/PathBytes.h"
+
 namespace platform {
 
 namespace os {
@@ -107,13 +109,33 @@ class DriveTable {
   std::optional<std::string> windowsViewToHost(std::string_view viewPath) const;
 
   // Looked up once per subdirectory during a walk: no temporary string for it.
-  struct PathHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
+  using PathSet = std::unordered_set<std::string, pathbytes::TailHash, std::equal_to<>>;
   std::vector<Drive> m_drives;
-  std::unordered_set<std::string, PathHash, std::equal_to<>> m_mountPoints;
-  std::unordered_set<std::string, PathHash, std::equal_to<>> m_walkedInto;
+  PathSet m_mountPoints;
+  PathSet m_walkedInto;
+};
+
+// A view path whose host path is its own bytes below the drive's mount point, each
+// "\" made "/" (Linux): in the lists' normal form, no escaped byte. The
+// host path of its subdirectory `name` (no escaped byte either) is then its own
+// host path, "/", name.
+bool isPlainViewPath(std::string_view viewPath);
+bool isPlainViewName(std::string_view name);
+
+// Maps the view paths of a walk one after the other, as DriveTable::viewToHost
+// does. Each differs from the last one only at its end, so where both are plain
+// the host path of the part they share is taken over, not mapped again.
+class ViewPathMapper {
+ public:
+  // The host path, valid until the next call; nullptr where viewToHost gives none.
+  const std::string* map(const std::shared_ptr<const DriveTable>& table, std::string_view viewPath);
+
+ private:
+  bool m_plain = false;  // the last path was plain
+  std::shared_ptr<const DriveTable> m_table;
+  std::string m_view;
+  std::string m_host;
+  size_t m_hostBase = 0;  // where the view's names begin in m_host
 };
 
 // The process-wide snapshot that the kernel32 calls and the list controls use.

@@ -138,11 +138,14 @@ DirListBox::DirListBox(std::string name, Rect geometry, int tabIndex)
 void DirListBox::setPath(const std::string& path) {
   // Its own path again, with a listing checked since the last yield: nothing to do.
   if (path == m_path && m_listing && listingIsCurrent(*m_listing)) return;
-  // The list's own path is in its normal form already.
-  std::string target = path == m_path ? path : normalizeViewPath(path, m_path);
+  // The list's own path is in its normal form already, and so are the walk's.
+  std::string normalized;
+  if (path != m_path && !isNormalViewPath(path, m_path))
+    normalized = normalizeViewPath(path, m_path);
+  const std::string& target = normalized.empty() ? path : normalized;
   m_listing = listDirectory(target);
   if (target == m_path) return;
-  m_path = std::move(target);
+  m_path.assign(target);
   notify(Property::Path);
   if (onChange) onChange();
 }
@@ -187,9 +190,12 @@ FileListBox::FileListBox(std::string name, Rect geometry, int tabIndex, std::str
       m_pattern(std::move(pattern)) {}
 
 void FileListBox::setPath(const std::string& path) {
-  std::string target = path == m_path ? path : normalizeViewPath(path, m_path);
+  std::string normalized;
+  if (path != m_path && !isNormalViewPath(path, m_path))
+    normalized = normalizeViewPath(path, m_path);
+  const std::string& target = normalized.empty() ? path : normalized;
   m_listing = listDirectory(target);
-  m_path = std::move(target);
+  m_path.assign(target);
   m_listIndex = -1;
   m_selected = -1;
   applyPattern();

@@ -176,7 +176,8 @@ ListingCache& processCache() {
 
 std::shared_ptr<const DirectoryListing> listDirectory(const std::string& viewPath, bool reread) {
   const std::shared_ptr<const DriveTable> drives = systemDrivesShared();
-  const auto host = drives->viewToHost(viewPath);
+  static ViewPathMapper mapper;  // the lists' paths, on the windows' thread
+  const auto host = mapper.map(drives, viewPath);
   if (!host) raiseError(err::kDeviceUnavailable, viewPath);
   return processCache().list(viewPath, *host, reread, drives);
 }

@@ -302,7 +302,7 @@ DriveTable DriveTable::fromMounts(const std::vector<os::MountRow>& mounts,
     return letterOrder(*a, *b);
   });
   std::vector<std::string> leftOut;  // folders that show what another drive lists
-  std::unordered_set<std::string, PathHash, std::equal_to<>> leftOutSet;
+  PathSet leftOutSet;
   const auto isMounted = [&](std::string_view p) {
     return mounted.count(p) > 0 || leftOutSet.find(p) != leftOutSet.end();
   };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/PathBytes.h"
 #include "platform/os/Os.h"
 
 namespace platform {
@@ -310,8 +311,7 @@ void appendAnsi(std::string& out, std::string_view utf8) {
   const size_t size = utf8.size();
   while (pos < size) {
     // Runs of ASCII, by far the most of every path, are copied whole.
-    size_t run = pos;
-    while (run < size && static_cast<unsigned char>(utf8[run]) < 0x80) ++run;
+    const size_t run = pathbytes::asciiRunEnd(utf8, pos);
     if (run > pos) {
       out.append(utf8.data() + pos, run - pos);
       pos = run;

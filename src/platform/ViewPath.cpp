@@ -9,37 +9,14 @@
 
 namespace platform {
 
-namespace {
-
-// "C:\a\b" as the lists show it already: the walk's paths always are, and deep
-// trees make splitting them costly.
-bool isNormalized(const std::string& path) {
-  if (path.size() < 3 || path[0] < 'A' || path[0] > 'Z' || path[1] != ':' || path[2] != '\\') {
-    return false;
-  }
-  if (path.size() == 3) return true;
-  if (path.back() == '\\') return false;
-  // Most paths have no place to look at more closely.
-  if (!pathbytes::mayNeedNormalizing(path)) return true;
-  // One pass: no "/", no empty component, no "." or ".." component.
-  const size_t n = path.size();
-  for (size_t i = 2; i < n; ++i) {
-    const char ch = path[i];
-    if (ch == '/') return false;
-    if (ch != '\\') continue;
-    if (i + 1 < n && path[i + 1] == '\\') return false;
-    if (i + 1 < n && path[i + 1] == '.') {
-      const size_t after = (i + 2 < n && path[i + 2] == '.') ? i + 3 : i + 2;
-      if (after >= n || path[after] == '\\') return false;
-    }
-  }
-  return true;
+bool isNormalViewPath(const std::string& path, const std::string& base) {
+  // The walk's paths are in normal form already and differ from the list's own
+  // path only at their ends: only those are looked at.
+  return pathbytes::isNormalViewPath(path, pathbytes::commonPrefix(path, base));
 }
 
-}  // namespace
-
 std::string normalizeViewPath(const std::string& path, const std::string& base) {
-  if (isNormalized(path)) return path;
+  if (isNormalViewPath(path, base)) return path;
   std::string p = Replace(path, "/", "\\");
   std::string start;
   if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {

@@ -1,6 +1,7 @@
 #include "scanner/ScanLog.h"
 
 #include "app/Module1.h"
+#include "platform/PathBytes.h"
 #include "platform/Runtime.h"
 #include "platform/Text.h"
 
@@ -94,9 +95,7 @@ void openScanLog() {
 void writeScanLogLine(std::string_view line) {
   // A control character (a line break a share hands over in a name) could split
   // or forge a line: it is written as "?".
-  bool control = false;
-  for (const char ch : line) control |= static_cast<unsigned char>(ch) < 0x20;
-  if (control) {
+  if (platform::pathbytes::hasControlByte(line)) {
     std::string clean(line);
     for (char& ch : clean) {
       if (static_cast<unsigned char>(ch) < 0x20) ch = '?';

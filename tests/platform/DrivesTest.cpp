@@ -794,6 +794,17 @@ TEST(DrivePaths, ViewToHost) {
   for (const auto& [view, host] : cases) {
     EXPECT_EQ(table.viewToHost(view), host) << view;
   }
+  // The walk's mapper, which takes over what a path shares with the last one, in
+  // both orders: every case follows another that shares some of it.
+  const auto shared = std::make_shared<const DriveTable>(table);
+  ViewPathMapper mapper;
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < cases.size(); ++i) {
+      const auto& [view, host] = cases[round == 0 ? i : cases.size() - 1 - i];
+      const std::string* mapped = mapper.map(shared, view);
+      EXPECT_EQ(mapped ? std::optional<std::string>(*mapped) : std::nullopt, host) << view;
+    }
+  }
 }
 
 TEST(DrivePaths, EveryHostPathComesBack) {
@@ -900,6 +911,9 @@ TEST(ViewPaths, HostPathsOfLongAndOddViewPaths) {
   const DriveTable table =
       DriveTable::fromDrives({{'C', "/", DRIVE_FIXED, "ext4", "/dev/sda1"},
                               {'D', "/mnt/daten", DRIVE_FIXED, "ext4", "/dev/sdb1"}});
+  const auto shared = std::make_shared<const DriveTable>(table);
+  ViewPathMapper mapper;
+  std::vector<std::pair<std::string, std::string>> walked;  // down, then up again
   std::string view = "D:";
   std::string host = "/mnt/daten";
   for (int level = 0; level < 30; ++level) {
@@ -908,7 +922,24 @@ TEST(ViewPaths, HostPathsOfLongAndOddViewPaths) {
     host += "/" + name;
     EXPECT_EQ(table.viewToHost(view), host);
     EXPECT_EQ(table.viewToHost(view + "\\"), host);
+    walked.emplace_back(view, host);
   }
+  for (size_t i = walked.size(); i-- > 0;) walked.push_back(walked[i]);
+  // Beside each folder a sibling, one with an escaped byte, its "." and its "\".
+  for (const auto& [v, h] : walked) {
+    EXPECT_EQ(*mapper.map(shared, v), h) << v;
+    EXPECT_EQ(*mapper.map(shared, v + "\\b"), h + "/b") << v;
+    EXPECT_EQ(*mapper.map(shared, v + "\\a\xEF\x81\x9C"), h + "/a\\") << v;
+    EXPECT_EQ(*mapper.map(shared, v + "\\."), h + "/.") << v;
+    EXPECT_EQ(*mapper.map(shared, v + "\\"), h) << v;
+  }
+  // Another table: nothing of the last one's mapping is taken over.
+  const auto other = std::make_shared<const DriveTable>(
+      DriveTable::fromDrives({{'C', "/", DRIVE_FIXED, "ext4", "/dev/sda1"},
+                              {'D', "/srv/anders", DRIVE_FIXED, "ext4", "/dev/sdc1"}}));
+  EXPECT_EQ(*mapper.map(shared, view), host);
+  EXPECT_EQ(*mapper.map(other, view),
+            "/srv/anders" + host.substr(std::string("/mnt/daten").size()));
   EXPECT_EQ(table.viewToHost("C:\\\\abcdefghij//k\\"), "/abcdefghij/k");
   EXPECT_EQ(table.viewToHost("C:\\abcdefgh\\.\\ijklmnop"), "/abcdefgh/./ijklmnop");
   EXPECT_EQ(table.viewToHost("D:\\"), "/mnt/daten");

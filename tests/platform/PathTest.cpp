@@ -39,10 +39,13 @@ bool referenceMayNeed(const std::string& s) {
 TEST(PathBytes, ScansAgreeWithAByteByByteLookAtEveryPosition) {
   // Short strings over the bytes that matter, placed at every offset of a long
   // plain run so that each lands on every place of an eight-byte step.
-  for (const std::string& core : allStrings("a\\/.\xC3", 4)) {
+  for (const std::string& core : allStrings("a\\/.\xC3\x1F", 4)) {
     for (size_t pad = 0; pad < 10; ++pad) {
       const std::string s = std::string(pad, 'x') + core + std::string(9 - pad, 'y');
       EXPECT_EQ(pathbytes::mayNeedNormalizing(s), referenceMayNeed(s)) << s;
+      EXPECT_EQ(pathbytes::hasControlByte(s), s.find('\x1F') != std::string::npos) << s;
+      const size_t high = s.find('\xC3');
+      EXPECT_EQ(pathbytes::asciiRunEnd(s, pad), high == std::string::npos ? s.size() : high) << s;
       std::string copied(s.size(), '?');
       pathbytes::copyWithSlashes(copied.data(), s);
       std::string expected = s;
@@ -50,6 +53,17 @@ TEST(PathBytes, ScansAgreeWithAByteByByteLookAtEveryPosition) {
       EXPECT_EQ(copied, expected) << s;
     }
   }
+}
+
+TEST(PathBytes, CommonStartEndsAtTheFirstDifferenceWhereverItLies) {
+  const std::string a(600, 'p');
+  for (const size_t at : {size_t{0}, size_t{7}, size_t{8}, size_t{255}, size_t{256}, size_t{599}}) {
+    std::string b = a;
+    b[at] = 'q';
+    EXPECT_EQ(pathbytes::commonPrefix(a, b), at);
+    EXPECT_EQ(pathbytes::commonPrefix(b.substr(0, at), a), at);  // one a start of the other
+  }
+  EXPECT_EQ(pathbytes::commonPrefix(a, a), 600u);
 }
 
 TEST(ViewPaths, NormalFormWhateverThePathsLength) {
@@ -72,6 +86,23 @@ TEST(ViewPaths, NormalFormWhateverThePathsLength) {
       {deep, deep},
   };
   for (const Case& c : cases) EXPECT_EQ(normalizeViewPath(c.in, "C:\\"), c.out) << c.in;
+}
+
+TEST(ViewPaths, APathThatSharesTheListsOwnIsStillNormalizedWhereTheyDiffer) {
+  // Only what follows the shared start is looked at: a "." or ".." name that ends
+  // right after it must still be found.
+  struct Case {
+    std::string in;
+    std::string base;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {"C:\\a\\.", "C:\\a\\.x", "C:\\a"},     {"C:\\a\\..", "C:\\a\\..x", "C:\\"},
+      {"C:\\abc\\..", "C:\\abc\\.x", "C:\\"}, {"C:\\a\\b\\", "C:\\a\\b", "C:\\a\\b"},
+      {"C:\\a\\\\b", "C:\\a\\b", "C:\\a\\b"}, {"C:\\a\\b/c", "C:\\a\\b", "C:\\a\\b\\c"},
+      {"c:\\a\\b", "C:\\a\\b", "C:\\a\\b"},   {"C:\\a\\b\\.c", "C:\\a\\b", "C:\\a\\b\\.c"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(normalizeViewPath(c.in, c.base), c.out) << c.in;
 }
 
 }  // namespace
