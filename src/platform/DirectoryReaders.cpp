@@ -14,6 +14,7 @@
 
 #include "platform/Drives.h"
 #include "platform/Error.h"
+#include "platform/PathBytes.h"
 #include "platform/Runtime.h"
 #include "platform/Text.h"
 
@@ -95,6 +96,15 @@ namespace {
 
 using Lock = std::unique_lock<std::mutex>;
 
+// One step of a short busy wait: tells the processor so where it can.
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
 // Takes the pool's lock. It is held for a fraction of a microsecond at a time, by
 // the walk and the readers alike, tens of thousands of times a second: a short spin
 // before sleeping on it spares the two thread switches that a sleep costs.
@@ -111,6 +121,7 @@ struct Task {
   enum class Status { Queued, Running, Done, Dropped };
   Kind kind = Kind::Read;
   Status status = Status::Queued;
+  std::atomic<bool> finished{false};  // status is Done; read without the lock
   char drive = '?';
   ReadRequest request;
   std::shared_ptr<const DriveTable> drives;
@@ -125,6 +136,9 @@ struct Task {
   // The device of its drive's root, once known: handed down to its subdirectories,
   // so that only the first read of a walk asks for it.
   std::optional<uint64_t> rootDevice;
+  // Its view path is plain (isPlainViewPath): its subdirectories' host paths follow
+  // from its own without mapping their whole view paths.
+  bool plain = false;
   std::vector<std::shared_ptr<Task>> subdirectories;  // to read ahead, made by its reader
 };
 
@@ -143,7 +157,9 @@ struct DirectoryReaders::State {
 
   std::deque<std::shared_ptr<Task>> demands;  // asked for now, first come first
   std::vector<std::shared_ptr<Task>> ahead;   // a heap, the walk's next one on top
-  std::unordered_map<std::string, std::shared_ptr<Task>> known;  // read-ahead by host path
+  // Read-ahead by host path; each key is its task's own request.host, which stays
+  // as it is while the task is here.
+  std::unordered_map<std::string_view, std::shared_ptr<Task>, pathbytes::TailHash> known;
   size_t aheadCount = 0;  // read-ahead tasks running or done and not taken
   size_t aheadBytes = 0;
 
@@ -210,7 +226,7 @@ struct DirectoryReaders::State {
 
   bool fillsEachRead(Task& t, uint64_t device, Lock& lk);
   void perform(Task& t);
-  void finish(const std::shared_ptr<Task>& t);
+  void finish(const std::shared_ptr<Task>& t, bool readerGoesOn);
   void prepareSubdirectories(Task& t);
   void giveUp(char drive, const std::shared_ptr<State>& self);
   void wait(Lock& lk, const std::shared_ptr<Task>& t, const std::shared_ptr<State>& self);
@@ -239,7 +255,7 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
     me->task.reset();
     // Given up while it waited: nobody wants its answer any more.
     if (me->abandoned) return;
-    s.finish(t);
+    s.finish(t, !me->retired);
   }
 }
 
@@ -354,13 +370,26 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
   for (size_t i = 0; i < n; ++i) {
     auto child = std::make_shared<Task>();
     child->drive = t.drive;
-    child->request.viewPath =
-        view.back() == '\\' ? view + listing.subdirs[i] : view + "\\" + listing.subdirs[i];
-    auto host = t.drives->viewToHost(child->request.viewPath);
-    if (!host) continue;
-    child->request.host = std::move(*host);
+    const std::string& name = listing.subdirs[i];
+    std::string& childView = child->request.viewPath;
+    childView.reserve(view.size() + 1 + name.size());
+    childView = view;
+    if (view.back() != '\\') childView += '\\';
+    childView += name;
+    if (t.plain && isPlainViewName(name)) {
+      child->request.host.reserve(parentHost.size() + 1 + name.size());
+      child->request.host = parentHost;
+      if (parentHost.back() != os::kSeparator) child->request.host += os::kSeparator;
+      child->request.host += name;
+      child->plain = true;
+    } else {
+      auto host = t.drives->viewToHost(child->request.viewPath);
+      if (!host) continue;
+      child->request.host = std::move(*host);
+    }
     // The walk asks by the path it maps itself; open relative only where it agrees.
-    if (base && child->request.host.compare(0, baseLength, parentHost, 0, baseLength) == 0) {
+    if (base && (child->plain ||
+                 child->request.host.compare(0, baseLength, parentHost, 0, baseLength) == 0)) {
       child->request.base = base;
       child->request.relativeFrom = relativeFrom;
     }
@@ -379,8 +408,11 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
   }
 }
 
-void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t) {
+// `readerGoesOn`: the reader that finished it takes the next task itself, so one
+// new task fewer needs another reader woken.
+void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t, bool readerGoesOn) {
   t->status = Task::Status::Done;
+  t->finished.store(true, std::memory_order_release);
   const bool current = t->walk == walk && walking;
   if (t->kind == Task::Kind::Read) {
     if (t->readAhead) ++counters.aheadRead;
@@ -392,12 +424,15 @@ void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t) {
       }
     }
     if (current && readAhead && !t->subdirectories.empty()) {
+      size_t queued = 0;
       for (auto& child : t->subdirectories) {
         if (!known.emplace(child->request.host, child).second) continue;
         ahead.push_back(std::move(child));
         std::push_heap(ahead.begin(), ahead.end(), heapLess);
+        ++queued;
       }
-      wakeReader();
+      // A chain of folders is read by one reader after the other without a wake-up.
+      for (size_t i = readerGoesOn ? 1 : 0; i < queued && i < idle; ++i) work.notify_one();
     }
     t->subdirectories.clear();
   }
@@ -452,6 +487,18 @@ void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
                                     .count());
     }
   } guard{*this, start};
+  // A read that is running now mostly ends within microseconds: watched for a
+  // moment before this thread sleeps, which spares the two thread switches of a
+  // sleep and its wake-up.
+  if (t->status == Task::Status::Running) {
+    lk.unlock();
+    const auto until = start + kWatchRunning;
+    for (unsigned i = 1; !t->finished.load(std::memory_order_acquire); ++i) {
+      if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
+      relax();
+    }
+    lockSoon(lk);
+  }
   while (t->status != Task::Status::Done) {
     done.wait_until(lk, std::min(keepAlive, start + deadline));
     if (t->status == Task::Status::Done) break;
@@ -495,6 +542,11 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
                }
                s.workers.clear();
                s.idle = 0;
+               // The parent's readers still count as waiting on the conditions here,
+               // where they do not exist: a wake-up could go to one of them. Made
+               // anew (the old ones are never destroyed: that would wait for them).
+               new (&s.work) std::condition_variable();
+               new (&s.done) std::condition_variable();
                s.m.unlock();
              });
 }
@@ -555,6 +607,8 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
     t->walk = s.walk;
     t->ahead = ahead && s.walking && s.readAhead;
     if (t->ahead) {
+      ++s.counters.aheadMissed;
+      t->plain = isPlainViewPath(t->request.viewPath);
       t->order.ranks[0] = s.nextRootRank--;
       t->order.made = s.made++;
     }

@@ -77,6 +77,8 @@ class DirectoryReaders {
   static constexpr std::chrono::milliseconds kDeadline{30000};
   // How often a waiting window thread keeps its windows alive.
   static constexpr std::chrono::milliseconds kKeepAliveInterval{20};
+  // How long a waiting window thread watches a running read before it sleeps.
+  static constexpr std::chrono::microseconds kWatchRunning{50};
 
   // The process's pool; lives until the process ends (never destroyed, so that
   // abandoned readers never touch a destroyed pool).
@@ -104,11 +106,12 @@ class DirectoryReaders {
   void setThreads(unsigned threads);
 
   struct Counters {
-    uint64_t aheadRead = 0;   // listings read ahead
-    uint64_t aheadTaken = 0;  // of them, taken by the walk
-    uint64_t waits = 0;       // reads and calls the window thread waited for
-    uint64_t waitedNs = 0;    // how long it waited for them in all
-    uint64_t givenUp = 0;     // drives given up
+    uint64_t aheadRead = 0;    // listings read ahead
+    uint64_t aheadTaken = 0;   // of them, taken by the walk
+    uint64_t aheadMissed = 0;  // reads of a walk that the read-ahead did not know
+    uint64_t waits = 0;        // reads and calls the window thread waited for
+    uint64_t waitedNs = 0;     // how long it waited for them in all
+    uint64_t givenUp = 0;      // drives given up
   };
   Counters counters() const;
 
