@@ -311,7 +311,8 @@ void DirectoryReaders::State::perform(Task& t) {
     listing->local = fillsEachRead(t, id.device, lk);
     if ((out.error = os::readEntries(dir, listing->local, entries))) return;
     // A folder on which the table puts another mount is not part of this drive.
-    std::string childHost = r.host;
+    thread_local std::string childHost;  // its capacity kept from read to read
+    childHost.assign(r.host);
     if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
     const size_t childBase = childHost.size();
     for (os::Entry& entry : entries) {
