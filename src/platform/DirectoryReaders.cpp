@@ -24,6 +24,23 @@ namespace {
 
 std::atomic<size_t> g_openDescriptors{0};
 
+// Set on the reader threads.
+thread_local bool t_reader = false;
+
+// Directories let go of on other threads, closed by a reader: closing one frees
+// what the system built for reading it (on ext4 the whole index of a big folder),
+// work that the walk need not wait for, and a close may wait on a drive. Never
+// destroyed: directories are let go of until the process ends.
+struct Closing {
+  std::mutex m;
+  std::vector<os::Directory> dirs;
+};
+
+Closing& closing() {
+  static auto* pending = new Closing;
+  return *pending;
+}
+
 // File systems whose directory reads fill the buffer as far as the entries go.
 // Network, FUSE and stacked file systems make no such promise.
 bool fillsReads(std::string_view fsType) {
@@ -82,9 +99,31 @@ SharedDirectory::SharedDirectory(os::Directory dir)
 }
 
 SharedDirectory::~SharedDirectory() {
+  if (m_counted && !t_reader) {
+    Closing& c = closing();
+    try {
+      const std::lock_guard lk(c.m);
+      c.dirs.push_back(std::move(m_dir));
+      return;  // counted until a reader closes it
+    } catch (const std::bad_alloc&) {
+      // closed here, then
+    }
+  }
   m_dir.close();
   if (m_counted) --g_openDescriptors;
 }
+
+namespace {
+
+void closeAll(std::vector<os::Directory>& dirs) {
+  for (os::Directory& dir : dirs) {
+    dir.close();
+    --g_openDescriptors;
+  }
+  dirs.clear();
+}
+
+}  // namespace
 
 size_t SharedDirectory::openCount() {
   return g_openDescriptors.load(std::memory_order_relaxed);
@@ -156,7 +195,13 @@ struct DirectoryReaders::State {
   std::condition_variable done;  // the window's thread waits for a result
 
   std::deque<std::shared_ptr<Task>> demands;  // asked for now, first come first
-  std::vector<std::shared_ptr<Task>> ahead;   // a heap, the walk's next one on top
+  // What waits to be read ahead: for each directory read, its subdirectories, the
+  // one the walk enters first at the back. Siblings come out in the walk's order
+  // by themselves, so the heap (the walk's next one on top) holds one entry per
+  // directory, not one per subdirectory.
+  using Siblings = std::vector<std::shared_ptr<Task>>;
+  std::vector<Siblings> ahead;
+  size_t aheadQueued = 0;  // tasks in `ahead`, those taken on demand since among them
   // Read-ahead by host path; each key is its task's own request.host, which stays
   // as it is while the task is here.
   std::unordered_map<std::string_view, std::shared_ptr<Task>, pathbytes::TailHash> known;
@@ -172,9 +217,10 @@ struct DirectoryReaders::State {
   bool walking = false;
   uint64_t walk = 0;
   uint32_t nextRootRank = UINT32_MAX;
-  std::atomic<uint64_t> made{0};  // orders made so far
-  const Task* waiting = nullptr;  // what the window's thread waits for
-  std::string givenUp;            // the letters of the drives given up
+  std::atomic<uint64_t> made{0};       // orders made so far
+  const Task* waiting = nullptr;       // what the window's thread waits for
+  std::string givenUp;                 // the letters of the drives given up
+  std::vector<os::Directory> toClose;  // handed over by other threads (closing())
   std::chrono::milliseconds deadline = kDeadline;
   Counters counters;
   // The devices of the drive roots whose file systems fill each read, asked once each.
@@ -188,6 +234,20 @@ struct DirectoryReaders::State {
     if (idle > 0) work.notify_one();
   }
 
+  // What other threads let go of, for the readers to close.
+  void handOverClosing() {
+    Closing& c = closing();
+    const std::lock_guard lk(c.m);
+    if (c.dirs.empty()) return;
+    if (toClose.empty()) {
+      toClose.swap(c.dirs);
+    } else {
+      for (os::Directory& dir : c.dirs) toClose.push_back(std::move(dir));
+      c.dirs.clear();
+    }
+    wakeReader();
+  }
+
   void ensureWorkers(const std::shared_ptr<State>& self) {
     while (workers.size() < threads) {
       auto w = std::make_shared<Worker>();
@@ -196,8 +256,8 @@ struct DirectoryReaders::State {
     }
   }
 
-  static bool heapLess(const std::shared_ptr<Task>& a, const std::shared_ptr<Task>& b) {
-    return earlier(b->order, a->order);  // the earliest on top
+  static bool heapLess(const Siblings& a, const Siblings& b) {
+    return earlier(b.back()->order, a.back()->order);  // the earliest on top
   }
 
   std::shared_ptr<Task> next() {
@@ -213,8 +273,15 @@ struct DirectoryReaders::State {
     const size_t count = behind ? 2 * kMaxAhead : kMaxAhead;
     while (!ahead.empty() && aheadCount < count && aheadBytes < kMaxAheadBytes) {
       std::pop_heap(ahead.begin(), ahead.end(), heapLess);
-      auto t = std::move(ahead.back());
-      ahead.pop_back();
+      Siblings& siblings = ahead.back();
+      auto t = std::move(siblings.back());
+      siblings.pop_back();
+      --aheadQueued;
+      if (siblings.empty()) {
+        ahead.pop_back();
+      } else {
+        std::push_heap(ahead.begin(), ahead.end(), heapLess);
+      }
       if (t->status != Task::Status::Queued) continue;
       t->counted = true;
       t->readAhead = true;
@@ -235,12 +302,21 @@ struct DirectoryReaders::State {
 void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
                                   const std::shared_ptr<Worker>& me) {
   State& s = *self;
+  t_reader = true;
+  std::vector<os::Directory> closeNow;
   Lock lk(s.m, std::defer_lock);
   lockSoon(lk);
   for (;;) {
-    if (me->abandoned || me->retired) return;
+    if (me->abandoned || me->retired) break;
     std::shared_ptr<Task> t = s.next();
     if (!t) {
+      if (!s.toClose.empty()) {
+        closeNow.swap(s.toClose);
+        lk.unlock();
+        closeAll(closeNow);
+        lockSoon(lk);
+        continue;
+      }
       if (!s.ahead.empty() && s.walking && s.readAhead) s.heldBack = true;
       ++s.idle;
       s.work.wait(lk);
@@ -249,14 +325,23 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
     }
     t->status = Task::Status::Running;
     me->task = t;
+    closeNow.swap(s.toClose);
     lk.unlock();
     s.perform(*t);
     lockSoon(lk);
     me->task.reset();
     // Given up while it waited: nobody wants its answer any more.
-    if (me->abandoned) return;
+    if (me->abandoned) break;
     s.finish(t, !me->retired);
+    // Closed once the task's answer is out.
+    if (!closeNow.empty()) {
+      lk.unlock();
+      closeAll(closeNow);
+      lockSoon(lk);
+    }
   }
+  lk.unlock();
+  closeAll(closeNow);
 }
 
 // The drive's type counts only for directories on the drive's own file system
@@ -425,12 +510,15 @@ void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t, bool reader
       }
     }
     if (current && readAhead && !t->subdirectories.empty()) {
-      size_t queued = 0;
-      for (auto& child : t->subdirectories) {
-        if (!known.emplace(child->request.host, child).second) continue;
-        ahead.push_back(std::move(child));
+      Siblings& children = t->subdirectories;
+      std::erase_if(children, [this](const std::shared_ptr<Task>& child) {
+        return !known.emplace(child->request.host, child).second;
+      });
+      const size_t queued = children.size();
+      if (queued > 0) {
+        aheadQueued += queued;
+        ahead.push_back(std::move(children));
         std::push_heap(ahead.begin(), ahead.end(), heapLess);
-        ++queued;
       }
       // A chain of folders is read by one reader after the other without a wake-up.
       for (size_t i = readerGoesOn ? 1 : 0; i < queued && i < idle; ++i) work.notify_one();
@@ -535,21 +623,30 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   m_state->threads = std::clamp(2 * cores, 4u, 8u);
   g_forking = m_state.get();
   os::shareAllocatorPools();
-  os::atFork([] { g_forking->m.lock(); }, [] { g_forking->m.unlock(); },
-             [] {
-               State& s = *g_forking;
-               for (const auto& w : s.workers) {
-                 if (w->task) w->task->status = Task::Status::Dropped;
-               }
-               s.workers.clear();
-               s.idle = 0;
-               // The parent's readers still count as waiting on the conditions here,
-               // where they do not exist: a wake-up could go to one of them. Made
-               // anew (the old ones are never destroyed: that would wait for them).
-               new (&s.work) std::condition_variable();
-               new (&s.done) std::condition_variable();
-               s.m.unlock();
-             });
+  os::atFork(
+      [] {
+        g_forking->m.lock();
+        closing().m.lock();
+      },
+      [] {
+        closing().m.unlock();
+        g_forking->m.unlock();
+      },
+      [] {
+        closing().m.unlock();
+        State& s = *g_forking;
+        for (const auto& w : s.workers) {
+          if (w->task) w->task->status = Task::Status::Dropped;
+        }
+        s.workers.clear();
+        s.idle = 0;
+        // The parent's readers still count as waiting on the conditions here,
+        // where they do not exist: a wake-up could go to one of them. Made
+        // anew (the old ones are never destroyed: that would wait for them).
+        new (&s.work) std::condition_variable();
+        new (&s.done) std::condition_variable();
+        s.m.unlock();
+      });
 }
 
 DirectoryReaders& DirectoryReaders::process() {
@@ -563,6 +660,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
   const char drive = driveOf(request.viewPath);
   Lock lk(s.m, std::defer_lock);
   lockSoon(lk);
+  s.handOverClosing();
   if (s.givenUp.find(drive) != std::string::npos) {
     raiseError(err::kDiskNotReady, request.viewPath);
   }
@@ -624,9 +722,15 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
   t->drives.reset();
   // Tasks taken on demand stay in the heap until they come to its top: when they
   // outnumber the waiting ones, the heap is made anew without them.
-  if (s.ahead.size() > 2 * s.known.size() + 1024) {
-    std::erase_if(s.ahead,
-                  [](const std::shared_ptr<Task>& a) { return a->status != Task::Status::Queued; });
+  if (s.aheadQueued > 2 * s.known.size() + 1024) {
+    s.aheadQueued = 0;
+    std::erase_if(s.ahead, [&s](State::Siblings& siblings) {
+      std::erase_if(siblings, [](const std::shared_ptr<Task>& a) {
+        return a->status != Task::Status::Queued;
+      });
+      s.aheadQueued += siblings.size();
+      return siblings.empty();
+    });
     std::make_heap(s.ahead.begin(), s.ahead.end(), State::heapLess);
   }
   return result;
@@ -637,6 +741,7 @@ void DirectoryReaders::call(const std::string& viewPath, std::function<void()> f
   const char drive = driveOf(viewPath);
   Lock lk(s.m, std::defer_lock);
   lockSoon(lk);
+  s.handOverClosing();
   if (s.givenUp.find(drive) != std::string::npos) raiseError(err::kDiskNotReady, viewPath);
   auto t = std::make_shared<Task>();
   t->kind = Task::Kind::Call;
@@ -660,6 +765,7 @@ void DirectoryReaders::beginWalk(const std::string& viewPath) {
 void DirectoryReaders::endWalk() {
   State& s = *m_state;
   std::lock_guard lk(s.m);
+  s.handOverClosing();
   s.walking = false;
   ++s.walk;
   for (auto& [host, t] : s.known) {
@@ -668,6 +774,7 @@ void DirectoryReaders::endWalk() {
   }
   s.known.clear();
   s.ahead.clear();
+  s.aheadQueued = 0;
   s.aheadCount = 0;
   s.aheadBytes = 0;
   s.behind = false;
