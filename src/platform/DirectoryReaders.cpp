@@ -392,27 +392,37 @@ void DirectoryReaders::State::perform(Task& t) {
     listing->mountId = id.mountId;
     // What it holds while it waits: its paths and its names.
     t.bytes = r.viewPath.size() + r.host.size();
-    std::vector<os::Entry> entries;
     listing->local = fillsEachRead(t, id.device, lk);
-    if ((out.error = os::readEntries(dir, listing->local, entries))) return;
-    // A folder on which the table puts another mount is not part of this drive.
+    // Each name goes into the listing as it is read, as the lists name it.
+    struct Sink final : os::EntrySink {
+      Task& t;
+      DirectoryListing& listing;
+      std::string& childHost;
+      size_t childBase;
+      Sink(Task& task, DirectoryListing& l, std::string& host)
+          : t(task), listing(l), childHost(host), childBase(host.size()) {}
+      void entry(std::string_view name, bool directory) override {
+        t.bytes += name.size() + sizeof(std::string);
+        if (directory) {
+          // A folder on which the table puts another mount is not part of this drive.
+          childHost.resize(childBase);
+          childHost += name;
+          if (t.drives->isMountPoint(childHost)) return;
+        }
+        std::string& view = (directory ? listing.subdirs : listing.files).emplace_back();
+        if (os::kHostNamesAreBytes) {
+          view.reserve(name.size());
+          appendHostNameAsView(view, name);
+        } else {
+          view.assign(name);
+        }
+      }
+    };
     thread_local std::string childHost;  // its capacity kept from read to read
     childHost.assign(r.host);
     if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
-    const size_t childBase = childHost.size();
-    for (os::Entry& entry : entries) {
-      t.bytes += entry.name.size() + sizeof(std::string);
-      if (entry.directory) {
-        childHost.resize(childBase);
-        childHost += entry.name;
-        if (t.drives->isMountPoint(childHost)) continue;
-        listing->subdirs.push_back(os::kHostNamesAreBytes ? hostNameToView(entry.name)
-                                                          : std::move(entry.name));
-      } else {
-        listing->files.push_back(os::kHostNamesAreBytes ? hostNameToView(entry.name)
-                                                        : std::move(entry.name));
-      }
-    }
+    Sink sink(t, *listing, childHost);
+    if ((out.error = os::readEntries(dir, listing->local, sink))) return;
     sortListOrder(listing->subdirs);
     sortListOrder(listing->files);
     // Something mounted here since the mount table was read: not part of this

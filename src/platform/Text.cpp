@@ -250,6 +250,28 @@ bool listOrderLess(std::string_view a, std::string_view b) {
   return a < b;
 }
 
+namespace {
+
+struct SortEntry {
+  uint64_t head;
+  size_t begin;
+  size_t length;
+  size_t index;
+};
+
+// A sort's work space, kept from sort to sort on each thread while it is small.
+struct SortSpace {
+  std::vector<SortEntry> order;
+  std::string keys;
+  void release() {
+    constexpr size_t kKept = 64 * 1024;
+    if (keys.capacity() > kKept) std::string().swap(keys);
+    if (order.capacity() * sizeof(SortEntry) > kKept) std::vector<SortEntry>().swap(order);
+  }
+};
+
+}  // namespace
+
 void sortListOrder(std::vector<std::string>& names) {
   const size_t n = names.size();
   if (n < 2) return;
@@ -258,14 +280,11 @@ void sortListOrder(std::vector<std::string>& names) {
   // sort itself only compares bytes.
   // The first eight key bytes as one number decide most comparisons. (Names hold
   // no NUL byte, so the zeros that pad a short key never tie with a real byte.)
-  struct Entry {
-    uint64_t head;
-    size_t begin;
-    size_t length;
-    size_t index;
-  };
-  std::vector<Entry> order(n);
-  std::string keys;
+  thread_local SortSpace space;
+  std::vector<SortEntry>& order = space.order;
+  std::string& keys = space.keys;
+  order.resize(n);
+  keys.clear();
   size_t total = 0;
   for (const std::string& name : names) total += name.size();
   keys.reserve(total + total / 4);
@@ -274,10 +293,15 @@ void sortListOrder(std::vector<std::string>& names) {
     const size_t begin = keys.size();
     size_t pos = 0;
     while (pos < name.size()) {
-      const auto b = static_cast<unsigned char>(name[pos]);
-      if (b < 0x80) {
-        keys.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b));
-        ++pos;
+      const size_t run = pathbytes::asciiRunEnd(name, pos);
+      if (run > pos) {
+        const size_t at = keys.size();
+        keys.append(name, pos, run - pos);
+        char* folded = keys.data() + at;
+        for (size_t k = 0; k < run - pos; ++k) {
+          if (folded[k] >= 'A' && folded[k] <= 'Z') folded[k] = static_cast<char>(folded[k] + 32);
+        }
+        pos = run;
       } else {
         appendUtf8(keys, lowerChar(nextChar(name, pos)));
       }
@@ -290,7 +314,7 @@ void sortListOrder(std::vector<std::string>& names) {
     order[i] = {head, begin, length, i};
   }
   const char* base = keys.data();
-  std::sort(order.begin(), order.end(), [&names, base](const Entry& a, const Entry& b) {
+  std::sort(order.begin(), order.end(), [&names, base](const SortEntry& a, const SortEntry& b) {
     if (a.head != b.head) return a.head < b.head;
     const size_t common = std::min(a.length, b.length);
     if (common > 8) {
@@ -300,10 +324,24 @@ void sortListOrder(std::vector<std::string>& names) {
     if (a.length != b.length) return a.length < b.length;
     return names[a.index] < names[b.index];
   });
-  std::vector<std::string> sorted;
-  sorted.reserve(n);
-  for (const Entry& e : order) sorted.push_back(std::move(names[e.index]));
-  names.swap(sorted);
+  // The names moved where they belong, one cycle of the permutation at a time;
+  // a place done is marked with the index n.
+  for (size_t i = 0; i < n; ++i) {
+    if (order[i].index == i || order[i].index == n) continue;
+    std::string first = std::move(names[i]);
+    size_t j = i;
+    for (;;) {
+      const size_t from = order[j].index;
+      order[j].index = n;
+      if (from == i) {
+        names[j] = std::move(first);
+        break;
+      }
+      names[j] = std::move(names[from]);
+      j = from;
+    }
+  }
+  space.release();
 }
 
 void appendAnsi(std::string& out, std::string_view utf8) {

@@ -110,16 +110,23 @@ NativeError openParent(const Directory& dir, Directory& out);
 NativeError identity(const Directory& dir, Identity& out);
 NativeError identityOfPath(const std::string& hostPath, Identity& out);
 
-struct Entry {
-  std::string name;        // host name, never "." or ".."
-  bool directory = false;  // a real directory: never a link, junction or mount point
+// Takes the entries of a directory as they are read.
+class EntrySink {
+ public:
+  // `name`: the host name, never "." or "..", valid during the call only;
+  // `directory`: a real directory, never a link, junction or mount point.
+  virtual void entry(std::string_view name, bool directory) = 0;
+
+ protected:
+  ~EntrySink() = default;
 };
 
-// Reads every entry of an open directory into `out` (appended). `fillsEachRead`:
-// the file system fills each read as far as its entries go (ext4, xfs, btrfs,
-// tmpfs), so a read that leaves room was the last one and the final empty read
-// may be spared. An entry that vanishes during the read is left out. May block.
-NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& out);
+// Reads every entry of an open directory into `sink`. `fillsEachRead`: the file
+// system fills each read as far as its entries go (ext4, xfs, btrfs, tmpfs), so a
+// read that leaves room was the last one and the final empty read may be spared.
+// An entry that vanishes during the read is left out. May block. What the sink
+// raises goes through.
+NativeError readEntries(Directory& dir, bool fillsEachRead, EntrySink& sink);
 
 // Registers what a process forked from this one must run before anything else
 // (its other threads are gone there): `prepare` in the parent just before the

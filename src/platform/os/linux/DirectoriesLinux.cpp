@@ -145,7 +145,7 @@ NativeError identityOfPath(const std::string& hostPath, Identity& out) {
   return directory ? 0 : ENOTDIR;
 }
 
-NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& out) {
+NativeError readEntries(Directory& dir, bool fillsEachRead, EntrySink& sink) {
   const int fd = static_cast<int>(dir.m_handle);
   alignas(8) thread_local char buffer[64 * 1024];
   for (;;) {
@@ -172,7 +172,7 @@ NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& 
           continue;  // gone since the read
         }
       }
-      out.push_back(Entry{name, type == DT_DIR});
+      sink.entry(std::string_view(name), type == DT_DIR);
     }
     if (fillsEachRead && static_cast<size_t>(n) + kLongestEntry <= sizeof buffer) break;
   }
@@ -181,6 +181,10 @@ NativeError readEntries(Directory& dir, bool fillsEachRead, std::vector<Entry>& 
 
 void shareAllocatorPools() {
   ::mallopt(M_ARENA_MAX, 2);
+  // A walk frees on one thread what another made, listing after listing: pools
+  // that grow and shrink by a few pages at a time would ask the system each time.
+  ::mallopt(M_TOP_PAD, 4 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 16 << 20);
 }
 
 void atFork(void (*prepare)(), void (*parent)(), void (*child)()) {

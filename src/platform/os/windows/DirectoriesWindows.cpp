@@ -78,7 +78,7 @@ NativeError identity(const Directory& dir, Identity& out) {
   return identityOfPath(dir.m_path, out);
 }
 
-NativeError readEntries(Directory& dir, bool, std::vector<Entry>& out) {
+NativeError readEntries(Directory& dir, bool, EntrySink& sink) {
   std::wstring pattern = win32::longPath(dir.m_path);
   if (pattern.back() != L'\\') pattern += L'\\';
   pattern += L'*';
@@ -91,16 +91,19 @@ NativeError readEntries(Directory& dir, bool, std::vector<Entry>& out) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return 0;
     return static_cast<NativeError>(error);
   }
+  struct Closer {
+    HANDLE find;
+    ~Closer() { ::FindClose(find); }
+  } closer{find};
   do {
     const wchar_t* name = data.cFileName;
     if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
     // A link, junction or mounted volume is never entered; a folder whose reparse
     // point is no link (cloud files) is.
     const bool directory = walkedAsFolder(data.dwFileAttributes, data.dwReserved0);
-    out.push_back(Entry{win32::narrow(name), directory});
+    sink.entry(win32::narrow(name), directory);
   } while (::FindNextFileW(find, &data));
   const DWORD error = ::GetLastError();
-  ::FindClose(find);
   return error == ERROR_NO_MORE_FILES ? 0 : static_cast<NativeError>(error);
 }
 
