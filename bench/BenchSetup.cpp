@@ -121,10 +121,13 @@ int reportScan(const char* program, double seconds) {
               static_cast<unsigned long long>(stats.reads),
               static_cast<unsigned long long>(stats.reuses));
   const auto readers = platform::DirectoryReaders::process().counters();
-  std::printf("read_ahead: %llu\nread_ahead_taken: %llu\nwaits: %llu\nwaited_ms: %.1f\n",
-              static_cast<unsigned long long>(readers.aheadRead),
-              static_cast<unsigned long long>(readers.aheadTaken),
-              static_cast<unsigned long long>(readers.waits), readers.waitedNs / 1e6);
+  std::printf(
+      "read_ahead: %llu\nread_ahead_taken: %llu\nwaits: %llu\nwaited_ms: %.1f\n"
+      "readers_at_once: %llu\n",
+      static_cast<unsigned long long>(readers.aheadRead),
+      static_cast<unsigned long long>(readers.aheadTaken),
+      static_cast<unsigned long long>(readers.waits), readers.waitedNs / 1e6,
+      static_cast<unsigned long long>(readers.mostAtOnce));
   std::printf("max_rss_kib: %ld\n", usage.ru_maxrss);
   std::fflush(stdout);
   const bool completed =

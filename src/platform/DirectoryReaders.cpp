@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -46,6 +47,13 @@ Closing& closing() {
 bool fillsReads(std::string_view fsType) {
   return fsType == "ext4" || fsType == "ext3" || fsType == "ext2" || fsType == "xfs" ||
          fsType == "btrfs" || fsType == "tmpfs";
+}
+
+// Whether a read took longer than the system takes to answer from memory (some ten
+// microseconds, and about a microsecond an entry), so that the drive was asked: a
+// disk answers in a tenth of a millisecond at best, a share in a round trip.
+bool waitedOnDrive(std::chrono::steady_clock::duration took, size_t entries) {
+  return took > std::chrono::microseconds(60) + entries * std::chrono::microseconds(2);
 }
 
 // Whether a subdirectory lies on another mount than its parent that the drive's
@@ -210,6 +218,15 @@ struct DirectoryReaders::State {
 
   std::vector<std::shared_ptr<Worker>> workers;
   unsigned threads = 0;
+  // How many readers read ahead at once: `fewest` while the drives answer from
+  // memory, more cores than that only cost switching between them; all of them
+  // while reads wait on a drive (a disk's seeks, a server's round trips), whose
+  // answers come sooner the more questions it has at once.
+  unsigned fewest = 0;
+  unsigned active = 0;
+  unsigned running = 0;    // readers at work on a task
+  uint32_t slowReads = 0;  // one bit for each of the last 32 reads: it waited on its drive
+  unsigned readsSinceChange = 0;
   unsigned idle = 0;      // readers waiting for work
   bool heldBack = false;  // a reader went idle at the read-ahead's bounds
   bool behind = false;    // the walk asked for a folder still waiting to be read
@@ -234,6 +251,33 @@ struct DirectoryReaders::State {
     if (idle > 0) work.notify_one();
   }
 
+  // Counts a finished read toward the readers wanted. Only as many readers live as
+  // are wanted: idle ones would take turns at the work, each with its buffers out
+  // of the processor's caches.
+  void countRead(bool slow, const std::shared_ptr<State>& self) {
+    slowReads = (slowReads << 1) | (slow ? 1u : 0u);
+    ++readsSinceChange;
+    const int recent = std::popcount(slowReads);
+    if (recent >= 4 && active < threads) {
+      active = threads;
+      readsSinceChange = 0;
+      ensureWorkers(self);
+      work.notify_all();
+    } else if (recent == 0 && active > fewest && readsSinceChange >= 256) {
+      active = fewest;
+      readsSinceChange = 0;
+      retireWorkers();
+    }
+  }
+
+  void retireWorkers() {
+    while (workers.size() > active) {
+      workers.back()->retired = true;
+      workers.pop_back();
+    }
+    work.notify_all();
+  }
+
   // What other threads let go of, for the readers to close.
   void handOverClosing() {
     Closing& c = closing();
@@ -245,11 +289,12 @@ struct DirectoryReaders::State {
       for (os::Directory& dir : c.dirs) toClose.push_back(std::move(dir));
       c.dirs.clear();
     }
-    wakeReader();
+    // A reader at work takes them with its next task.
+    if (running == 0) wakeReader();
   }
 
   void ensureWorkers(const std::shared_ptr<State>& self) {
-    while (workers.size() < threads) {
+    while (workers.size() < active) {
       auto w = std::make_shared<Worker>();
       workers.push_back(w);
       std::thread([self, w] { run(self, w); }).detach();
@@ -266,7 +311,7 @@ struct DirectoryReaders::State {
       demands.pop_front();
       if (t->status == Task::Status::Queued) return t;
     }
-    if (!walking || !readAhead) return nullptr;
+    if (!walking || !readAhead || running >= active) return nullptr;
     // Behind the walk (it had to ask for a folder not read yet), the readers may go
     // past the bounds: what they read ahead so far lies further along the walk than
     // where it is now (a big folder that came in after its later siblings' trees).
@@ -317,7 +362,10 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
         lockSoon(lk);
         continue;
       }
-      if (!s.ahead.empty() && s.walking && s.readAhead) s.heldBack = true;
+      // Held back at the read-ahead's bounds (not by the readers wanted at once).
+      if (!s.ahead.empty() && s.walking && s.readAhead && s.running < s.active) {
+        s.heldBack = true;
+      }
       ++s.idle;
       s.work.wait(lk);
       --s.idle;
@@ -325,13 +373,22 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
     }
     t->status = Task::Status::Running;
     me->task = t;
+    ++s.running;
+    s.counters.mostAtOnce = std::max<uint64_t>(s.counters.mostAtOnce, s.running);
     closeNow.swap(s.toClose);
     lk.unlock();
+    const auto start = std::chrono::steady_clock::now();
     s.perform(*t);
+    const auto took = std::chrono::steady_clock::now() - start;
     lockSoon(lk);
     me->task.reset();
-    // Given up while it waited: nobody wants its answer any more.
+    // Given up while it waited: nobody wants its answer any more (nor counts it).
     if (me->abandoned) break;
+    --s.running;
+    if (t->kind == Task::Kind::Read && t->result.listing) {
+      const DirectoryListing& l = *t->result.listing;
+      s.countRead(waitedOnDrive(took, l.subdirs.size() + l.files.size()), self);
+    }
     s.finish(t, !me->retired);
     // Closed once the task's answer is out.
     if (!closeNow.empty()) {
@@ -531,7 +588,10 @@ void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t, bool reader
         std::push_heap(ahead.begin(), ahead.end(), heapLess);
       }
       // A chain of folders is read by one reader after the other without a wake-up.
-      for (size_t i = readerGoesOn ? 1 : 0; i < queued && i < idle; ++i) work.notify_one();
+      const size_t room = running < active ? active - running : 0;
+      for (size_t i = readerGoesOn ? 1 : 0; i < queued && i < idle && i < room; ++i) {
+        work.notify_one();
+      }
     }
     t->subdirectories.clear();
   }
@@ -542,9 +602,10 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
   if (givenUp.find(drive) == std::string::npos) givenUp += drive;
   ++counters.givenUp;
   // Its readers are stuck in the system: abandoned, and others take their place.
-  std::erase_if(workers, [drive](const std::shared_ptr<Worker>& w) {
+  std::erase_if(workers, [this, drive](const std::shared_ptr<Worker>& w) {
     if (!w->task || w->task->drive != drive) return false;
     w->abandoned = true;
+    --running;
     return true;
   });
   for (auto it = known.begin(); it != known.end();) {
@@ -628,9 +689,12 @@ DirectoryReaders::State* g_forking = nullptr;
 
 DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   const unsigned cores = std::thread::hardware_concurrency();
-  // Four readers or two a core: enough reads at once for a cold disk to answer
-  // in parallel, few enough to share the lock.
-  m_state->threads = std::clamp(2 * cores, 4u, 8u);
+  // A reader a core while the drives answer from memory; eight, or four a core,
+  // while they make the readers wait: enough questions at once for a cold disk or
+  // a share to answer in parallel.
+  m_state->threads = std::clamp(4 * cores, 8u, 16u);
+  m_state->fewest = std::clamp(cores, 2u, m_state->threads);
+  m_state->active = m_state->fewest;
   g_forking = m_state.get();
   os::shareAllocatorPools();
   os::atFork(
@@ -650,6 +714,7 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
         }
         s.workers.clear();
         s.idle = 0;
+        s.running = 0;
         // The parent's readers still count as waiting on the conditions here,
         // where they do not exist: a wake-up could go to one of them. Made
         // anew (the old ones are never destroyed: that would wait for them).
@@ -804,11 +869,9 @@ void DirectoryReaders::setThreads(unsigned threads) {
   State& s = *m_state;
   std::lock_guard lk(s.m);
   s.threads = std::max(threads, 1u);
-  while (s.workers.size() > s.threads) {
-    s.workers.back()->retired = true;
-    s.workers.pop_back();
-  }
-  s.work.notify_all();
+  s.fewest = s.threads;
+  s.active = s.threads;
+  s.retireWorkers();
 }
 
 DirectoryReaders::Counters DirectoryReaders::counters() const {

@@ -99,7 +99,7 @@ class DirectoryReaders {
   void beginWalk(const std::string& viewPath);
   void endWalk();
 
-  // Test hooks: read-ahead off (every read on demand), another deadline, the
+  // Test hooks: read-ahead off (every read on demand), another deadline, a fixed
   // number of reader threads.
   void setReadAhead(bool on);
   void setDeadline(std::chrono::milliseconds deadline);
@@ -112,6 +112,7 @@ class DirectoryReaders {
     uint64_t waits = 0;        // reads and calls the window thread waited for
     uint64_t waitedNs = 0;     // how long it waited for them in all
     uint64_t givenUp = 0;      // drives given up
+    uint64_t mostAtOnce = 0;   // the most tasks the readers worked on at once
   };
   Counters counters() const;
 

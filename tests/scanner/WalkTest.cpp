@@ -241,12 +241,13 @@ class BrokenDiskTest : public ScanTest {
  protected:
   // Runs `scanAndReport` in a child with D: mounted; the reason why not where the
   // machine cannot mount it, else empty.
-  // `hanging`: D: is a share whose folder "haengt" never answers.
+  // `share`: D: is a share, rz_error_fs run with that option ("--haengt": its
+  // folder "haengt" never answers; "--langsam": it answers each reading late).
   std::string withBrokenDisk(const std::function<void(pid_t)>& scanAndReport,
-                             bool hanging = false) {
+                             const char* share = nullptr) {
 #ifndef RZ_ERROR_FS
     (void)scanAndReport;
-    (void)hanging;
+    (void)share;
     return "built without libfuse3 (Debian package libfuse3-dev)";
 #else
     if (::access("/dev/fuse", R_OK | W_OK) != 0) return "no /dev/fuse on this machine";
@@ -255,8 +256,7 @@ class BrokenDiskTest : public ScanTest {
     const int rc = testsupport::runWithPrivateMounts([&]() -> int {
       const pid_t fs = ::fork();
       if (fs == 0) {
-        ::execl(RZ_ERROR_FS, RZ_ERROR_FS, d.path().c_str(), hanging ? "--haengt" : nullptr,
-                static_cast<char*>(nullptr));
+        ::execl(RZ_ERROR_FS, RZ_ERROR_FS, d.path().c_str(), share, static_cast<char*>(nullptr));
         _exit(127);
       }
       struct stat now {};
@@ -267,10 +267,10 @@ class BrokenDiskTest : public ScanTest {
       if (now.st_dev == before.st_dev) return 3;
       std::vector<platform::Drive> drives = {
           {'C', c.path().string(), platform::DRIVE_FIXED, "ext4", "x"},
-          hanging ? platform::Drive{'D', d.path().string(), platform::DRIVE_REMOTE, "fuse.sshfs",
-                                    "rz-error-fs"}
-                  : platform::Drive{'D', d.path().string(), platform::DRIVE_FIXED,
-                                    "fuse.rz-error-fs", "rz-error-fs"},
+          share ? platform::Drive{'D', d.path().string(), platform::DRIVE_REMOTE, "fuse.sshfs",
+                                  "rz-error-fs"}
+                : platform::Drive{'D', d.path().string(), platform::DRIVE_FIXED, "fuse.rz-error-fs",
+                                  "rz-error-fs"},
           {'P', prog.path().string(), platform::DRIVE_FIXED, "ext4", "x"}};
       platform::setSystemDrives(platform::DriveTable::fromDrives(drives));
       app::ScanDrives = {"C:\\", "D:\\"};
@@ -297,7 +297,7 @@ class BrokenDiskTest : public ScanTest {
           platform::DirectoryReaders::process().setDeadline(deadline);
           scanAndReport();
         },
-        true);
+        "--haengt");
   }
 
   // A scan whose D: goes away (its server is killed) when the walk enters it:
@@ -377,6 +377,27 @@ TEST_F(BrokenDiskTest, DriveThatGoesAwayWhileReadAheadListsNothingTwice) {
     return line.find("konnte nicht gelesen werden") != std::string::npos;
   });
   EXPECT_EQ(named, lines.back() == kNote3) << testing::PrintToString(status);
+}
+
+// A share that answers each reading 2 ms late: the readers ask it more at once than
+// there are cores, and every file of it is listed.
+TEST_F(BrokenDiskTest, SlowShareIsAskedForMoreFoldersAtOnceThanThereAreCores) {
+  const std::string cannot = withBrokenDisk(
+      [&](pid_t) {
+        scan();
+        std::ofstream(prog.path() / "most.txt")
+            << platform::DirectoryReaders::process().counters().mostAtOnce;
+      },
+      "--langsam");
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  const auto lines = logLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.starts_with("D:\\langsam\\") && line.ends_with("\\a.txt");
+                          }),
+            64);
+  const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+  EXPECT_GT(std::stoul(testsupport::readFile(prog.path() / "most.txt")), cores);
 }
 
 // D: stops answering when the walk comes to D:\haengt (its server is gone): the
