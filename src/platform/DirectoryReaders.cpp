@@ -6,6 +6,7 @@
 #include <bit>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -451,12 +452,18 @@ void DirectoryReaders::State::perform(Task& t) {
     t.bytes = r.viewPath.size() + r.host.size();
     listing->local = fillsEachRead(t, id.device, lk);
     // Each name goes into the listing as it is read, as the lists name it.
+    // Gathered in vectors of the reader's own, so that the listing's are made once,
+    // at their size.
+    struct Gathered {
+      std::vector<std::string> subdirs;
+      std::vector<std::string> files;
+    };
     struct Sink final : os::EntrySink {
       Task& t;
-      DirectoryListing& listing;
+      Gathered& listing;
       std::string& childHost;
       size_t childBase;
-      Sink(Task& task, DirectoryListing& l, std::string& host)
+      Sink(Task& task, Gathered& l, std::string& host)
           : t(task), listing(l), childHost(host), childBase(host.size()) {}
       void entry(std::string_view name, bool directory) override {
         t.bytes += name.size() + sizeof(std::string);
@@ -478,10 +485,20 @@ void DirectoryReaders::State::perform(Task& t) {
     thread_local std::string childHost;  // its capacity kept from read to read
     childHost.assign(r.host);
     if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
-    Sink sink(t, *listing, childHost);
+    thread_local Gathered gathered;
+    const auto moveInto = [](std::vector<std::string>& from, std::vector<std::string>& to) {
+      sortListOrder(from);
+      to.assign(std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+      from.clear();
+      constexpr size_t kKept = 4096;
+      if (from.capacity() > kKept) std::vector<std::string>().swap(from);
+    };
+    gathered.subdirs.clear();
+    gathered.files.clear();
+    Sink sink(t, gathered, childHost);
     if ((out.error = os::readEntries(dir, listing->local, sink))) return;
-    sortListOrder(listing->subdirs);
-    sortListOrder(listing->files);
+    moveInto(gathered.subdirs, listing->subdirs);
+    moveInto(gathered.files, listing->files);
     // Something mounted here since the mount table was read: not part of this
     // drive. (A drive's root is on a mount of its own, of course.)
     const bool driveRoot = r.viewPath.size() == 3;
