@@ -223,6 +223,7 @@ struct DirectoryReaders::State {
   // memory, more cores than that only cost switching between them; all of them
   // while reads wait on a drive (a disk's seeks, a server's round trips), whose
   // answers come sooner the more questions it has at once.
+  unsigned cores = 1;
   unsigned fewest = 0;
   unsigned active = 0;
   unsigned running = 0;    // readers at work on a task
@@ -666,8 +667,8 @@ void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
   } guard{*this, start};
   // A read that is running now mostly ends within microseconds: watched for a
   // moment before this thread sleeps, which spares the two thread switches of a
-  // sleep and its wake-up.
-  if (t->status == Task::Status::Running) {
+  // sleep and its wake-up; but only on a core that no reader needs.
+  if (t->status == Task::Status::Running && running < cores) {
     lk.unlock();
     const auto until = start + kWatchRunning;
     for (unsigned i = 1; !t->finished.load(std::memory_order_acquire); ++i) {
@@ -710,6 +711,7 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   // while they make the readers wait: enough questions at once for a cold disk or
   // a share to answer in parallel.
   m_state->threads = std::clamp(4 * cores, 8u, 16u);
+  m_state->cores = std::max(cores, 1u);
   m_state->fewest = std::clamp(cores, 2u, m_state->threads);
   m_state->active = m_state->fewest;
   g_forking = m_state.get();
