@@ -158,8 +158,11 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
       }
     }
   }
+  // What the kept ancestors' path shares with `host` is there already.
+  const size_t shared = m_kept.empty() ? 0 : m_kept.back().pathLength;
   m_kept.push_back(Kept{result.listing, host.size(), std::move(result.dir)});
-  m_keptPath = host;
+  m_keptPath.resize(shared);
+  m_keptPath.append(host, shared);
   return result.listing;
 }
 
