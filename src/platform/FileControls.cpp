@@ -2,6 +2,7 @@
 
 #include "platform/Drives.h"
 #include "platform/Error.h"
+#include "platform/PathBytes.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -136,15 +137,19 @@ DirListBox::DirListBox(std::string name, Rect geometry, int tabIndex)
       m_path(currentDirectoryView()) {}
 
 void DirListBox::setPath(const std::string& path) {
+  // The walk's paths differ from the list's own only at their ends: compared once.
+  const size_t common = pathbytes::commonPrefix(path, m_path);
+  const bool same = common == path.size() && common == m_path.size();
   // Its own path again, with a listing checked since the last yield: nothing to do.
-  if (path == m_path && m_listing && listingIsCurrent(*m_listing)) return;
+  if (same && m_listing && listingIsCurrent(*m_listing)) return;
   // The list's own path is in its normal form already, and so are the walk's.
   std::string normalized;
-  if (path != m_path && !isNormalViewPath(path, m_path))
+  if (!same && !pathbytes::isNormalViewPath(path, common)) {
     normalized = normalizeViewPath(path, m_path);
+  }
   const std::string& target = normalized.empty() ? path : normalized;
   m_listing = listDirectory(target);
-  if (target == m_path) return;
+  if (normalized.empty() ? same : target == m_path) return;
   m_path.assign(target);
   notify(Property::Path);
   if (onChange) onChange();
@@ -191,11 +196,14 @@ FileListBox::FileListBox(std::string name, Rect geometry, int tabIndex, std::str
 
 void FileListBox::setPath(const std::string& path) {
   std::string normalized;
-  if (path != m_path && !isNormalViewPath(path, m_path))
+  const size_t common = pathbytes::commonPrefix(path, m_path);
+  const bool same = common == path.size() && common == m_path.size();
+  if (!same && !pathbytes::isNormalViewPath(path, common)) {
     normalized = normalizeViewPath(path, m_path);
+  }
   const std::string& target = normalized.empty() ? path : normalized;
   m_listing = listDirectory(target);
-  m_path.assign(target);
+  if (!same) m_path.assign(target);
   m_listIndex = -1;
   m_selected = -1;
   applyPattern();

@@ -77,7 +77,8 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
   while (!m_kept.empty() && !isAncestorOrSelf(keptPath(m_kept.back()), host)) {
     popKept(viewPath, host);
   }
-  const bool found = !m_kept.empty() && keptPath(m_kept.back()) == host;
+  // The innermost kept one is `host` or an ancestor of it now.
+  const bool found = !m_kept.empty() && m_kept.back().pathLength == host.size();
   if (found && !reread) {
     Kept& k = m_kept.back();
     if (k.listing->checkedEpoch == m_epoch) {
