@@ -468,7 +468,7 @@ void DirectoryReaders::State::perform(Task& t) {
           : t(task), listing(l), childHost(host), childBase(host.size()) {}
       void entry(std::string_view name, bool directory) override {
         t.bytes += name.size() + sizeof(std::string);
-        if (directory) {
+        if (directory && childBase > 0) {
           // A folder on which the table puts another mount is not part of this drive.
           childHost.resize(childBase);
           childHost += name;
@@ -484,8 +484,11 @@ void DirectoryReaders::State::perform(Task& t) {
       }
     };
     thread_local std::string childHost;  // its capacity kept from read to read
-    childHost.assign(r.host);
-    if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
+    childHost.clear();                   // empty: no mount point can lie below
+    if (r.host.size() < t.drives->mountPointsShorterThan()) {
+      childHost.assign(r.host);
+      if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
+    }
     thread_local Gathered gathered;
     const auto moveInto = [](std::vector<std::string>& from, std::vector<std::string>& to) {
       sortListOrder(from);

@@ -113,10 +113,10 @@ DriveTable DriveTable::fromDrives(std::vector<Drive> drives, std::vector<std::st
     return p == "/" || (p.size() <= 3 && p.size() >= 2 && p[1] == ':');
   };
   for (const std::string& p : mountPoints) {
-    if (!isRoot(p)) table.m_mountPoints.insert(normalizeHost(p));
+    if (!isRoot(p)) table.addMountPoint(normalizeHost(p));
   }
   for (const Drive& d : drives) {
-    if (!isRoot(d.mountPoint)) table.m_mountPoints.insert(normalizeHost(d.mountPoint));
+    if (!isRoot(d.mountPoint)) table.addMountPoint(normalizeHost(d.mountPoint));
   }
   table.m_drives = std::move(drives);
   return table;
@@ -131,7 +131,13 @@ const Drive* DriveTable::byLetter(char letter) const {
 }
 
 bool DriveTable::isMountPoint(std::string_view hostPath) const {
-  return m_mountPoints.find(hostPath) != m_mountPoints.end();
+  return hostPath.size() <= m_longestMountPoint &&
+         m_mountPoints.find(hostPath) != m_mountPoints.end();
+}
+
+void DriveTable::addMountPoint(std::string hostPath) {
+  m_longestMountPoint = std::max(m_longestMountPoint, hostPath.size());
+  m_mountPoints.insert(std::move(hostPath));
 }
 
 bool DriveTable::walksInto(std::string_view hostPath) const {

@@ -89,6 +89,9 @@ class DriveTable {
   // scan covers is mounted there, or the folder shows what another drive lists
   // already. "/" never.
   bool isMountPoint(std::string_view hostPath) const;
+  // No path this long or longer is a mount point: the folders of a deep tree need
+  // no lookup.
+  size_t mountPointsShorterThan() const { return m_longestMountPoint + 1; }
   // True when a mount without a letter (a drive a scan covers, beyond Z:) is
   // mounted on `hostPath`: the walk of the drive holding it goes on into it.
   bool walksInto(std::string_view hostPath) const;
@@ -111,7 +114,9 @@ class DriveTable {
   // Looked up once per subdirectory during a walk: no temporary string for it.
   using PathSet = std::unordered_set<std::string, pathbytes::TailHash, std::equal_to<>>;
   std::vector<Drive> m_drives;
+  void addMountPoint(std::string hostPath);
   PathSet m_mountPoints;
+  size_t m_longestMountPoint = 0;
   PathSet m_walkedInto;
 };
 

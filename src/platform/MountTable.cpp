@@ -382,9 +382,9 @@ DriveTable DriveTable::fromMounts(const std::vector<os::MountRow>& mounts,
     }
   }
   for (const std::string_view p : mounted) {
-    if (p != "/" && !table.m_walkedInto.count(p)) table.m_mountPoints.emplace(p);
+    if (p != "/" && !table.m_walkedInto.count(p)) table.addMountPoint(std::string(p));
   }
-  for (std::string& p : leftOut) table.m_mountPoints.insert(std::move(p));
+  for (std::string& p : leftOut) table.addMountPoint(std::move(p));
   return table;
 }
 
