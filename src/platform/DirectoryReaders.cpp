@@ -63,12 +63,12 @@ bool waitedOnDrive(std::chrono::steady_clock::duration took, size_t entries) {
 // as part of its drive (no letter left for it) is entered. Without mount ids the
 // device tells, except on btrfs, whose subvolumes have devices of their own.
 bool crossesMount(const DirectoryListing& child, const DirectoryListing& parent,
-                  const ReadRequest& r, const DriveTable& drives) {
+                  const ReadRequest& r, char letter, const DriveTable& drives) {
   if (child.mountId != 0 && parent.mountId != 0) {
     return child.mountId != parent.mountId && !drives.walksInto(r.host);
   }
   if (child.device == parent.device || drives.walksInto(r.host)) return false;
-  const Drive* drive = drives.byLetter(r.viewPath[0]);
+  const Drive* drive = drives.byLetter(letter);
   return !drive || drive->fsType != "btrfs";
 }
 
@@ -343,7 +343,9 @@ struct DirectoryReaders::State {
   void finish(const std::shared_ptr<Task>& t, bool readerGoesOn);
   void prepareSubdirectories(Task& t);
   void giveUp(char drive, const std::shared_ptr<State>& self);
-  void wait(Lock& lk, const std::shared_ptr<Task>& t, const std::shared_ptr<State>& self);
+  // `viewPath` names the folder in the errors it raises.
+  void wait(Lock& lk, const std::shared_ptr<Task>& t, const std::shared_ptr<State>& self,
+            const std::string& viewPath);
 };
 
 void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
@@ -506,7 +508,7 @@ void DirectoryReaders::State::perform(Task& t) {
     // Something mounted here since the mount table was read: not part of this
     // drive. (A drive's root is on a mount of its own, of course.)
     const bool driveRoot = r.viewPath.size() == 3;
-    if (r.parent && !driveRoot && crossesMount(*listing, *r.parent, r, *t.drives)) {
+    if (r.parent && !driveRoot && crossesMount(*listing, *r.parent, r, t.drive, *t.drives)) {
       out.outcome = ReadResult::Outcome::OtherMount;
       return;
     }
@@ -538,18 +540,16 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
     baseLength = relativeFrom;
   }
   const size_t n = listing.subdirs.size();
-  const std::string& view = t.request.viewPath;
+  // A plain folder's task carries no view path (the walk names the folders in its
+  // errors): made from the host path for a subdirectory that needs one.
+  std::string madeView;
+  const std::string* view = &t.request.viewPath;
   const uint64_t madeFirst = made.fetch_add(n);
   t.subdirectories.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     auto child = std::make_shared<Task>();
     child->drive = t.drive;
     const std::string& name = listing.subdirs[i];
-    std::string& childView = child->request.viewPath;
-    childView.reserve(view.size() + 1 + name.size());
-    childView = view;
-    if (view.back() != '\\') childView += '\\';
-    childView += name;
     if (t.plain && isPlainViewName(name)) {
       child->request.host.reserve(parentHost.size() + 1 + name.size());
       child->request.host = parentHost;
@@ -557,7 +557,17 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
       child->request.host += name;
       child->plain = true;
     } else {
-      auto host = t.drives->viewToHost(child->request.viewPath);
+      if (view->empty()) {
+        madeView = t.drives->hostToView(parentHost);
+        if (driveOf(madeView) != t.drive) continue;  // read when the walk comes
+        view = &madeView;
+      }
+      std::string& childView = child->request.viewPath;
+      childView.reserve(view->size() + 1 + name.size());
+      childView = *view;
+      if (view->back() != '\\') childView += '\\';
+      childView += name;
+      auto host = t.drives->viewToHost(childView);
       if (!host) continue;
       child->request.host = std::move(*host);
     }
@@ -651,7 +661,8 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
 }
 
 void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
-                                   const std::shared_ptr<State>& self) {
+                                   const std::shared_ptr<State>& self,
+                                   const std::string& viewPath) {
   ++counters.waits;
   const auto start = std::chrono::steady_clock::now();
   auto keepAlive = start + kKeepAliveInterval;
@@ -686,7 +697,7 @@ void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
     const auto now = std::chrono::steady_clock::now();
     if (now - start >= deadline) {
       giveUp(t->drive, self);
-      raiseError(err::kDiskNotReady, t->request.viewPath);
+      raiseError(err::kDiskNotReady, viewPath);
     }
     if (now >= keepAlive) {
       lk.unlock();
@@ -694,7 +705,7 @@ void DirectoryReaders::State::wait(Lock& lk, const std::shared_ptr<Task>& t,
       lockSoon(lk);
       keepAlive = std::chrono::steady_clock::now() + kKeepAliveInterval;
       // Ended by a request that the keep-alive let through: nothing more of this.
-      if (programEnded()) raiseError(err::kDeviceUnavailable, t->request.viewPath);
+      if (programEnded()) raiseError(err::kDeviceUnavailable, viewPath);
     }
   }
 }
@@ -762,6 +773,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
     raiseError(err::kDiskNotReady, request.viewPath);
   }
   std::shared_ptr<Task> t;
+  const std::string* named = &request.viewPath;  // the folder, in errors
   const auto it = ahead ? s.known.find(request.host) : s.known.end();
   if (it != s.known.end()) {
     t = std::move(it->second);
@@ -799,6 +811,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
     t = std::make_shared<Task>();
     t->drive = drive;
     t->request = std::move(request);
+    named = &t->request.viewPath;
     t->drives = std::move(drives);
     t->walk = s.walk;
     t->ahead = ahead && s.walking && s.readAhead;
@@ -812,7 +825,7 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
     s.ensureWorkers(m_state);
     s.wakeReader();
   }
-  if (t->status != Task::Status::Done) s.wait(lk, t, m_state);
+  if (t->status != Task::Status::Done) s.wait(lk, t, m_state, *named);
   ReadResult result = std::move(t->result);
   // The heap may still hold the task: only a shell of it.
   t->request = ReadRequest{};
@@ -848,7 +861,7 @@ void DirectoryReaders::call(const std::string& viewPath, std::function<void()> f
   s.demands.push_back(t);
   s.ensureWorkers(m_state);
   s.wakeReader();
-  s.wait(lk, t, m_state);
+  s.wait(lk, t, m_state, viewPath);
 }
 
 void DirectoryReaders::beginWalk(const std::string& viewPath) {
