@@ -828,7 +828,9 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
   if (t->status != Task::Status::Done) s.wait(lk, t, m_state, *named);
   ReadResult result = std::move(t->result);
   // The heap may still hold the task: only a shell of it.
-  t->request = ReadRequest{};
+  // (Moved out, not assigned over: an assigned string would keep its buffer, and a
+  // deep folder's path is tens of kilobytes.)
+  { const ReadRequest gone = std::move(t->request); }
   t->drives.reset();
   // Tasks taken on demand stay in the heap until they come to its top: when they
   // outnumber the waiting ones, the heap is made anew without them.
