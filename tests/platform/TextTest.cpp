@@ -64,10 +64,13 @@ TEST(Text, ListOrderIsAlphabeticalIgnoringCaseAndTotal) {
 TEST(Text, ListOrderIsTheOrderSpelledOutHere) {
   // Case folded, then by code point (umlauts after the ASCII letters, ß before ä,
   // ÿ last); equal folds by their bytes. A byte that is no UTF-8 counts as the
-  // Latin-1 character of the same number.
+  // Latin-1 character of the same number. Names longer than eight bytes that
+  // share their first eight differ only further on.
   // clang-format off
   const std::vector<std::string> expected = {
-      "", "0", "_", "A", "a", "AB", "Ab", "aB", "ab", "abc", "B", "b", "SS", "ss", "Uber",
+      "", "0", "_", "A", "a", "AB", "Ab", "aB", "ab", "abc", "B", "b",
+      "ordnerab", "Ordnerabc", "ordnerabc", "ordnerabd", "ordnerabz", "ordnerabß", "ordnerabä",
+      "ORDNERÄA", "ordneräa", "SS", "ss", "Uber",
       "uber", "Z", "z", "~", "ß", "Ä", "ä", std::string("\xC4"), "Über", "über", "ÿ", "Ÿ"};
   // clang-format on
   for (size_t i = 0; i + 1 < expected.size(); ++i) {
