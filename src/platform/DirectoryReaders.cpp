@@ -51,7 +51,7 @@ bool fillsReads(std::string_view fsType) {
 }
 
 // Whether a read took longer than the system takes to answer from memory (some ten
-// microseconds, and about a microsecond an entry), so that the drive was asked: a
+// microseconds, and a microsecond or two an entry), so that the drive was asked: a
 // disk answers in a tenth of a millisecond at best, a share in a round trip.
 bool waitedOnDrive(std::chrono::steady_clock::duration took, size_t entries) {
   return took > std::chrono::microseconds(60) + entries * std::chrono::microseconds(2);
@@ -218,11 +218,12 @@ struct DirectoryReaders::State {
   size_t aheadBytes = 0;
 
   std::vector<std::shared_ptr<Worker>> workers;
+  std::vector<std::shared_ptr<Worker>> retiring;  // retired, at work on a last task
   unsigned threads = 0;
-  // How many readers read ahead at once: `fewest` while the drives answer from
-  // memory, more cores than that only cost switching between them; all of them
-  // while reads wait on a drive (a disk's seeks, a server's round trips), whose
-  // answers come sooner the more questions it has at once.
+  // How many readers read ahead at once: `fewest` (a reader a core) while the
+  // drives answer from memory, where more would only take turns on the cores; all
+  // `threads` while reads wait on a drive (a disk's seeks, a server's round trips),
+  // which answers sooner the more questions it has at once.
   unsigned cores = 1;
   unsigned fewest = 0;
   unsigned active = 0;
@@ -275,6 +276,7 @@ struct DirectoryReaders::State {
   void retireWorkers() {
     while (workers.size() > active) {
       workers.back()->retired = true;
+      if (workers.back()->task) retiring.push_back(workers.back());
       workers.pop_back();
     }
     work.notify_all();
@@ -401,6 +403,7 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
       lockSoon(lk);
     }
   }
+  std::erase(s.retiring, me);
   lk.unlock();
   closeAll(closeNow);
 }
@@ -454,20 +457,19 @@ void DirectoryReaders::State::perform(Task& t) {
     // What it holds while it waits: its paths and its names.
     t.bytes = r.viewPath.size() + r.host.size();
     listing->local = fillsEachRead(t, id.device, lk);
-    // Each name goes into the listing as it is read, as the lists name it.
-    // Gathered in vectors of the reader's own, so that the listing's are made once,
-    // at their size.
+    // Each name is taken as it is read, as the lists name it, into vectors of the
+    // reader's own, so that the listing's are made once, at their size.
     struct Gathered {
       std::vector<std::string> subdirs;
       std::vector<std::string> files;
     };
     struct Sink final : os::EntrySink {
       Task& t;
-      Gathered& listing;
+      Gathered& gathered;
       std::string& childHost;
       size_t childBase;
-      Sink(Task& task, Gathered& l, std::string& host)
-          : t(task), listing(l), childHost(host), childBase(host.size()) {}
+      Sink(Task& task, Gathered& g, std::string& host)
+          : t(task), gathered(g), childHost(host), childBase(host.size()) {}
       void entry(std::string_view name, bool directory) override {
         t.bytes += name.size() + sizeof(std::string);
         if (directory && childBase > 0) {
@@ -476,7 +478,7 @@ void DirectoryReaders::State::perform(Task& t) {
           childHost += name;
           if (t.drives->isMountPoint(childHost)) return;
         }
-        std::string& view = (directory ? listing.subdirs : listing.files).emplace_back();
+        std::string& view = (directory ? gathered.subdirs : gathered.files).emplace_back();
         if (os::kHostNamesAreBytes) {
           view.reserve(name.size());
           appendHostNameAsView(view, name);
@@ -633,12 +635,14 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
   if (givenUp.find(drive) == std::string::npos) givenUp += drive;
   ++counters.givenUp;
   // Its readers are stuck in the system: abandoned, and others take their place.
-  std::erase_if(workers, [this, drive](const std::shared_ptr<Worker>& w) {
+  const auto abandon = [this, drive](const std::shared_ptr<Worker>& w) {
     if (!w->task || w->task->drive != drive) return false;
     w->abandoned = true;
     --running;
     return true;
-  });
+  };
+  std::erase_if(workers, abandon);
+  std::erase_if(retiring, abandon);
   for (auto it = known.begin(); it != known.end();) {
     Task& t = *it->second;
     if (t.drive != drive) {
@@ -746,6 +750,7 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
           if (w->task) w->task->status = Task::Status::Dropped;
         }
         s.workers.clear();
+        s.retiring.clear();
         s.idle = 0;
         s.running = 0;
         // The parent's readers still count as waiting on the conditions here,
