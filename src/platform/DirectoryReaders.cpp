@@ -725,12 +725,12 @@ DirectoryReaders::State* g_forking = nullptr;
 
 DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   const unsigned cores = std::thread::hardware_concurrency();
-  // A reader a core while the drives answer from memory; eight, or four a core,
-  // while they make the readers wait: enough questions at once for a cold disk or
-  // a share to answer in parallel.
+  // A reader a core (two to eight) while the drives answer from memory; four a
+  // core (eight to sixteen) while they make the readers wait: enough questions at
+  // once for a cold disk or a share to answer in parallel.
   m_state->threads = std::clamp(4 * cores, 8u, 16u);
   m_state->cores = std::max(cores, 1u);
-  m_state->fewest = std::clamp(cores, 2u, m_state->threads);
+  m_state->fewest = std::clamp(cores, 2u, 8u);
   m_state->active = m_state->fewest;
   g_forking = m_state.get();
   os::shareAllocatorPools();
