@@ -9,6 +9,20 @@ namespace platform {
 
 namespace {
 
+// Where a list is pointed: `path` itself when it is in the lists' normal form
+// already, else its normal form, kept in `normalized`; `own` is the list's path
+// (in that form). The walk's paths differ from a list's own only at their ends, so
+// the two are compared once. `same`: `path` is `own`.
+const std::string& listTarget(const std::string& path, const std::string& own,
+                              std::string& normalized, bool& same) {
+  const size_t common = pathbytes::commonPrefix(path, own);
+  same = common == path.size() && common == own.size();
+  if (!same && !pathbytes::isNormalViewPath(path, common)) {
+    normalized = normalizeViewPath(path, own);
+  }
+  return normalized.empty() ? path : normalized;
+}
+
 const std::string kEmpty;
 
 // Wildcard match of code point sequences: "*" any run, "?" one character.
@@ -137,17 +151,11 @@ DirListBox::DirListBox(std::string name, Rect geometry, int tabIndex)
       m_path(currentDirectoryView()) {}
 
 void DirListBox::setPath(const std::string& path) {
-  // The walk's paths differ from the list's own only at their ends: compared once.
-  const size_t common = pathbytes::commonPrefix(path, m_path);
-  const bool same = common == path.size() && common == m_path.size();
+  std::string normalized;
+  bool same = false;
+  const std::string& target = listTarget(path, m_path, normalized, same);
   // Its own path again, with a listing checked since the last yield: nothing to do.
   if (same && m_listing && listingIsCurrent(*m_listing)) return;
-  // The list's own path is in its normal form already, and so are the walk's.
-  std::string normalized;
-  if (!same && !pathbytes::isNormalViewPath(path, common)) {
-    normalized = normalizeViewPath(path, m_path);
-  }
-  const std::string& target = normalized.empty() ? path : normalized;
   m_listing = listDirectory(target);
   if (normalized.empty() ? same : target == m_path) return;
   m_path.assign(target);
@@ -196,12 +204,8 @@ FileListBox::FileListBox(std::string name, Rect geometry, int tabIndex, std::str
 
 void FileListBox::setPath(const std::string& path) {
   std::string normalized;
-  const size_t common = pathbytes::commonPrefix(path, m_path);
-  const bool same = common == path.size() && common == m_path.size();
-  if (!same && !pathbytes::isNormalViewPath(path, common)) {
-    normalized = normalizeViewPath(path, m_path);
-  }
-  const std::string& target = normalized.empty() ? path : normalized;
+  bool same = false;
+  const std::string& target = listTarget(path, m_path, normalized, same);
   m_listing = listDirectory(target);
   if (!same) m_path.assign(target);
   m_listIndex = -1;
