@@ -489,7 +489,8 @@ void DirectoryReaders::State::perform(Task& t) {
     };
     thread_local std::string childHost;  // its capacity kept from read to read
     childHost.clear();                   // empty: no mount point can lie below
-    if (r.host.size() < t.drives->mountPointsShorterThan()) {
+    // A subdirectory's path is longer than its parent's.
+    if (r.host.size() < t.drives->longestMountPoint()) {
       childHost.assign(r.host);
       if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
     }

@@ -89,9 +89,9 @@ class DriveTable {
   // scan covers is mounted there, or the folder shows what another drive lists
   // already. "/" never.
   bool isMountPoint(std::string_view hostPath) const;
-  // No path this long or longer is a mount point: the folders of a deep tree need
-  // no lookup.
-  size_t mountPointsShorterThan() const { return m_longestMountPoint + 1; }
+  // The length of the longest path isMountPoint knows: the folders of a deeper
+  // tree need no lookup.
+  size_t longestMountPoint() const { return m_longestMountPoint; }
   // True when a mount without a letter (a drive a scan covers, beyond Z:) is
   // mounted on `hostPath`: the walk of the drive holding it goes on into it.
   bool walksInto(std::string_view hostPath) const;
