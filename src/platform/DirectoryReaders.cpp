@@ -227,6 +227,12 @@ struct DirectoryReaders::State {
   unsigned cores = 1;
   unsigned fewest = 0;
   unsigned active = 0;
+  // The drives answer from memory (no read of the last 32 waited on its drive).
+  // Then a reader far ahead costs only memory, and the walk's stalls at a big
+  // folder are filled with reads further along; a drive that makes the readers
+  // wait is asked only near the walk, so the folder it needs next is not queued
+  // behind thousands of others at the drive.
+  bool fromMemory = true;
   unsigned running = 0;    // readers at work on a task
   uint32_t slowReads = 0;  // one bit for each of the last 32 reads: it waited on its drive
   unsigned readsSinceChange = 0;
@@ -261,17 +267,21 @@ struct DirectoryReaders::State {
     slowReads = (slowReads << 1) | (slow ? 1u : 0u);
     ++readsSinceChange;
     const int recent = std::popcount(slowReads);
-    if (recent >= 4 && active < threads) {
-      active = threads;
+    if (recent >= 4 && fromMemory) {
+      fromMemory = false;
       readsSinceChange = 0;
+      active = threads;
       ensureWorkers(self);
       work.notify_all();
-    } else if (recent == 0 && active > fewest && readsSinceChange >= 256) {
-      active = fewest;
+    } else if (recent == 0 && !fromMemory && readsSinceChange >= 256) {
+      fromMemory = true;
       readsSinceChange = 0;
-      retireWorkers();
+      active = fewest;
+      retireWorkers();  // wakes the readers held back at the bounds, too
     }
   }
+
+  size_t aheadLimit() const { return fromMemory ? kMaxAheadFromMemory : kMaxAhead; }
 
   void retireWorkers() {
     while (workers.size() > active) {
@@ -319,7 +329,7 @@ struct DirectoryReaders::State {
     // Behind the walk (it had to ask for a folder not read yet), the readers may go
     // past the bounds: what they read ahead so far lies further along the walk than
     // where it is now (a big folder that came in after its later siblings' trees).
-    const size_t count = behind ? 2 * kMaxAhead : kMaxAhead;
+    const size_t count = behind ? 2 * aheadLimit() : aheadLimit();
     while (!ahead.empty() && aheadCount < count && aheadBytes < kMaxAheadBytes) {
       std::pop_heap(ahead.begin(), ahead.end(), heapLess);
       Siblings& siblings = ahead.back();
@@ -790,13 +800,14 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       t->counted = false;
       // Readers held back at the bounds start again once the walk has taken half
       // of what waits: in runs, not with a wake-up for every directory.
-      if (s.aheadCount <= kMaxAhead / 2 && s.aheadBytes <= kMaxAheadBytes / 2) {
+      const size_t limit = s.aheadLimit();
+      if (s.aheadCount <= limit / 2 && s.aheadBytes <= kMaxAheadBytes / 2) {
         s.behind = false;
         if (s.heldBack) {
           s.heldBack = false;
           s.work.notify_all();
         }
-      } else if (s.heldBack && s.behind && s.aheadCount <= kMaxAhead + kMaxAhead / 2) {
+      } else if (s.heldBack && s.behind && s.aheadCount <= limit + limit / 2) {
         s.heldBack = false;
         s.work.notify_all();
       }

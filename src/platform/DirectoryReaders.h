@@ -15,8 +15,9 @@
 // to its parent, read, mapped and sorted, and keep the finished listings until the
 // walk asks for them. Only directories the walk will enter are read: a folder on
 // which another mount sits is no subdirectory, and a folder that cannot be read
-// has none. At most kMaxAhead listings (and kMaxAheadBytes of names and paths) wait
-// at once, twice as many listings while the walk has caught up with the readers.
+// has none. At most kMaxAheadFromMemory listings (kMaxAhead while reads wait on
+// the drive), and kMaxAheadBytes of names and paths, wait at once; twice as many
+// listings while the walk has caught up with the readers.
 #pragma once
 
 #include <chrono>
@@ -73,6 +74,7 @@ struct ReadResult {
 class DirectoryReaders {
  public:
   static constexpr size_t kMaxAhead = 256;
+  static constexpr size_t kMaxAheadFromMemory = 4096;
   static constexpr size_t kMaxAheadBytes = size_t{4} << 20;
   static constexpr std::chrono::milliseconds kDeadline{30000};
   // How often a waiting window thread keeps its windows alive.
