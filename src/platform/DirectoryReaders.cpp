@@ -303,7 +303,7 @@ struct DirectoryReaders::State {
       for (os::Directory& dir : c.dirs) toClose.push_back(std::move(dir));
       c.dirs.clear();
     }
-    // A reader at work takes them with its next task.
+    // A reader at work closes them when its task is done.
     if (running == 0) wakeReader();
   }
 
@@ -366,16 +366,21 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
   t_reader = true;
   std::vector<os::Directory> closeNow;
   Lock lk(s.m, std::defer_lock);
+  // What other threads let go of, closed outside the lock; taken only between
+  // tasks, so that a reader stuck on a drive holds none of them.
+  const auto closeHandedOver = [&] {
+    closeNow.swap(s.toClose);
+    lk.unlock();
+    closeAll(closeNow);
+    lockSoon(lk);
+  };
   lockSoon(lk);
   for (;;) {
     if (me->abandoned || me->retired) break;
     std::shared_ptr<Task> t = s.next();
     if (!t) {
       if (!s.toClose.empty()) {
-        closeNow.swap(s.toClose);
-        lk.unlock();
-        closeAll(closeNow);
-        lockSoon(lk);
+        closeHandedOver();
         continue;
       }
       // Held back at the read-ahead's bounds (not by the readers wanted at once).
@@ -391,7 +396,6 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
     me->task = t;
     ++s.running;
     s.counters.mostAtOnce = std::max<uint64_t>(s.counters.mostAtOnce, s.running);
-    closeNow.swap(s.toClose);
     lk.unlock();
     const auto start = std::chrono::steady_clock::now();
     s.perform(*t);
@@ -406,16 +410,10 @@ void DirectoryReaders::State::run(const std::shared_ptr<State>& self,
       s.countRead(waitedOnDrive(took, l.subdirs.size() + l.files.size()), self);
     }
     s.finish(t, !me->retired);
-    // Closed once the task's answer is out.
-    if (!closeNow.empty()) {
-      lk.unlock();
-      closeAll(closeNow);
-      lockSoon(lk);
-    }
+    // Once the task's answer is out.
+    if (!s.toClose.empty()) closeHandedOver();
   }
   std::erase(s.retiring, me);
-  lk.unlock();
-  closeAll(closeNow);
 }
 
 // The drive's type counts only for directories on the drive's own file system
