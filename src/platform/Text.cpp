@@ -11,8 +11,12 @@ namespace platform {
 
 namespace {
 
+constexpr unsigned char foldAscii(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+
 char32_t lowerChar(char32_t cp) {
-  if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+  if (cp < 0x80) return foldAscii(static_cast<unsigned char>(cp));
   // Latin-1 capitals (umlauts among them) without asking the system's tables.
   if (cp < 0x100) return (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) ? cp + 32 : cp;
   if (cp >= kEscapeBase && cp <= kEscapeBase + 0xFF) return cp;
@@ -235,8 +239,8 @@ bool listOrderLess(std::string_view a, std::string_view b) {
     const auto ca = static_cast<unsigned char>(a[k]);
     const auto cb = static_cast<unsigned char>(b[k]);
     if ((ca | cb) & 0x80) break;
-    const unsigned char la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
-    const unsigned char lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+    const unsigned char la = foldAscii(ca);
+    const unsigned char lb = foldAscii(cb);
     if (la != lb) return la < lb;
   }
   if (k == n) {
@@ -299,7 +303,7 @@ void sortListOrder(std::vector<std::string>& names) {
         keys.append(name, pos, run - pos);
         char* folded = keys.data() + at;
         for (size_t k = 0; k < run - pos; ++k) {
-          if (folded[k] >= 'A' && folded[k] <= 'Z') folded[k] = static_cast<char>(folded[k] + 32);
+          folded[k] = static_cast<char>(foldAscii(static_cast<unsigned char>(folded[k])));
         }
         pos = run;
       } else {
