@@ -26,6 +26,10 @@ namespace {
 
 std::atomic<size_t> g_openDescriptors{0};
 
+// Descriptors made room for before the readers start: the read-ahead keeps the
+// directories of up to kMaxAheadFromMemory listings open, the walk those on its path.
+constexpr size_t kReservedDescriptors = 2 * DirectoryReaders::kMaxAheadFromMemory;
+
 // Set on the reader threads.
 thread_local bool t_reader = false;
 
@@ -743,6 +747,7 @@ DirectoryReaders::DirectoryReaders() : m_state(std::make_shared<State>()) {
   m_state->active = m_state->fewest;
   g_forking = m_state.get();
   os::shareAllocatorPools();
+  os::reserveDescriptors(kReservedDescriptors);
   os::atFork(
       [] {
         g_forking->m.lock();

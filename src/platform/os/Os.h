@@ -143,6 +143,12 @@ void shareAllocatorPools();
 // How many directories the layer may keep open at once: the process's descriptor
 // limit, raised towards its hard limit on first call, with room left for files.
 size_t descriptorBudget();
+// Makes room for `count` descriptors at once before the readers start (a walk
+// keeps thousands of directories open): Linux grows a process's table by
+// doubling, and once the process has threads each growth waits until every core
+// has passed a quiescent point, which stalls the opening thread for milliseconds.
+// Nothing where the system keeps no such table (Windows).
+void reserveDescriptors(size_t count);
 
 // --- files ---------------------------------------------------------------------------------
 

@@ -210,4 +210,15 @@ size_t descriptorBudget() {
   return budget;
 }
 
+void reserveDescriptors(size_t count) {
+  count = std::min(count, descriptorBudget());
+  if (count < 2) return;
+  const int probe = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (probe < 0) return;
+  // The table grows to hold the highest descriptor in use, and never shrinks.
+  const int high = ::fcntl(probe, F_DUPFD_CLOEXEC, static_cast<int>(count - 1));
+  if (high >= 0) ::close(high);
+  ::close(probe);
+}
+
 }  // namespace platform::os

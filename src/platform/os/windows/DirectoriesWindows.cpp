@@ -116,4 +116,6 @@ size_t descriptorBudget() {
   return SIZE_MAX;
 }
 
+void reserveDescriptors(size_t) {}
+
 }  // namespace platform::os
