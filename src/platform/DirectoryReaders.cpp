@@ -214,6 +214,12 @@ struct DirectoryReaders::State {
   // directory, not one per subdirectory.
   using Siblings = std::vector<std::shared_ptr<Task>>;
   std::vector<Siblings> ahead;
+  // The folder of a drive's root that the walk enters last: read first while the
+  // drives answer from memory. A big one (a folder of 50,000 files) would otherwise
+  // be read at the end of the scan, by one reader while the others have nothing
+  // left to read and the walk waits for it. (Where reads wait on the drive, they
+  // keep to the walk's order: the folder it needs next must not queue behind it.)
+  std::shared_ptr<Task> enteredLast;
   size_t aheadQueued = 0;  // tasks in `ahead`, those taken on demand since among them
   // Read-ahead by host path; each key is its task's own request.host, which stays
   // as it is while the task is here.
@@ -334,6 +340,16 @@ struct DirectoryReaders::State {
     // past the bounds: what they read ahead so far lies further along the walk than
     // where it is now (a big folder that came in after its later siblings' trees).
     const size_t count = behind ? 2 * aheadLimit() : aheadLimit();
+    const auto take = [this](std::shared_ptr<Task> t) {
+      t->counted = true;
+      t->readAhead = true;
+      ++aheadCount;
+      return t;
+    };
+    if (enteredLast && fromMemory && aheadCount < count && aheadBytes < kMaxAheadBytes) {
+      auto t = std::move(enteredLast);
+      if (t->status == Task::Status::Queued) return take(std::move(t));
+    }
     while (!ahead.empty() && aheadCount < count && aheadBytes < kMaxAheadBytes) {
       std::pop_heap(ahead.begin(), ahead.end(), heapLess);
       Siblings& siblings = ahead.back();
@@ -345,11 +361,7 @@ struct DirectoryReaders::State {
       } else {
         std::push_heap(ahead.begin(), ahead.end(), heapLess);
       }
-      if (t->status != Task::Status::Queued) continue;
-      t->counted = true;
-      t->readAhead = true;
-      ++aheadCount;
-      return t;
+      if (t->status == Task::Status::Queued) return take(std::move(t));
     }
     return nullptr;
   }
@@ -628,6 +640,8 @@ void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t, bool reader
         return !known.emplace(child->request.host, child).second;
       });
       const size_t queued = children.size();
+      const bool driveRoot = t->request.viewPath.size() == 3;  // "C:\"
+      if (driveRoot && queued > 1) enteredLast = children.front();
       if (queued > 0) {
         aheadQueued += queued;
         ahead.push_back(std::move(children));
@@ -673,6 +687,7 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
   for (auto& t : demands) {
     if (t->drive == drive && t->status == Task::Status::Queued) t->status = Task::Status::Dropped;
   }
+  if (enteredLast && enteredLast->drive == drive) enteredLast.reset();
   ensureWorkers(self);
   work.notify_all();
 }
@@ -906,6 +921,7 @@ void DirectoryReaders::endWalk() {
   }
   s.known.clear();
   s.ahead.clear();
+  s.enteredLast.reset();
   s.aheadQueued = 0;
   s.aheadCount = 0;
   s.aheadBytes = 0;
