@@ -15,6 +15,9 @@ namespace {
 
 constexpr int16_t kMaxFileNumber = 511;
 constexpr size_t kOutputBuffer = 256 * 1024;
+// Written out that far, a file is written on to its disk in the background: closing
+// a log of tens of megabytes then waits for the last part only.
+constexpr size_t kWriteBehind = 4 * kOutputBuffer;
 
 struct OpenFile {
   os::File handle;
@@ -22,6 +25,7 @@ struct OpenFile {
   std::string buffer;  // pending output, or the whole input
   size_t readPos = 0;  // input position
   std::string path;
+  size_t unsynced = 0;  // output written since the last startWriteBack
 };
 
 std::map<int16_t, std::unique_ptr<OpenFile>>& files() {
@@ -59,8 +63,13 @@ void flush(OpenFile& f) {
   // Written or failed, the pending output is done with (a failure is reported
   // once); the buffer keeps its room for what follows.
   const os::NativeError e = os::writeFile(f.handle, f.buffer);
+  f.unsynced += f.buffer.size();
   f.buffer.clear();
   if (e) raiseError(os::errorNumber(e), f.path);
+  if (f.unsynced >= kWriteBehind) {
+    os::startWriteBack(f.handle);
+    f.unsynced = 0;
+  }
 }
 
 void readWhole(const std::string& path, std::string& content) {
