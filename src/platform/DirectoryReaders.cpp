@@ -26,6 +26,9 @@ namespace {
 
 std::atomic<size_t> g_openDescriptors{0};
 
+// How many of a drive root's folders are read before the rest of the read-ahead.
+constexpr size_t kEarlyFolders = 32;
+
 // Descriptors made room for before the readers start: the read-ahead keeps the
 // directories of up to kMaxAheadFromMemory listings open, the walk those on its path.
 constexpr size_t kReservedDescriptors = 2 * DirectoryReaders::kMaxAheadFromMemory;
@@ -214,12 +217,18 @@ struct DirectoryReaders::State {
   // directory, not one per subdirectory.
   using Siblings = std::vector<std::shared_ptr<Task>>;
   std::vector<Siblings> ahead;
-  // The folder of a drive's root that the walk enters last: read first while the
-  // drives answer from memory. A big one (a folder of 50,000 files) would otherwise
-  // be read at the end of the scan, by one reader while the others have nothing
-  // left to read and the walk waits for it. (Where reads wait on the drive, they
-  // keep to the walk's order: the folder it needs next must not queue behind it.)
-  std::shared_ptr<Task> enteredLast;
+  // The folders of a drive's root that the walk enters last (kEarlyFolders), the
+  // last one at the back: read first while the drives answer from memory. A big
+  // one (a folder of 50,000 files) would otherwise be read at the end of the scan,
+  // by one reader while the others have nothing left to read and the walk waits
+  // for it. (Where reads wait on the drive, they keep to the walk's order: the
+  // folder it needs next must not queue behind them.)
+  Siblings enteredLast;
+  // Reads past the bound of listings, granted when the walk asked for a folder not
+  // read yet while the readers were held back at the bound: what they hold then
+  // lies far along the walk (read while the folders it enters next were not known
+  // yet), and without these the walk would read each folder it enters by itself.
+  size_t credit = 0;
   size_t aheadQueued = 0;  // tasks in `ahead`, those taken on demand since among them
   // Read-ahead by host path; each key is its task's own request.host, which stays
   // as it is while the task is here.
@@ -340,17 +349,22 @@ struct DirectoryReaders::State {
     // past the bounds: what they read ahead so far lies further along the walk than
     // where it is now (a big folder that came in after its later siblings' trees).
     const size_t count = behind ? 2 * aheadLimit() : aheadLimit();
-    const auto take = [this](std::shared_ptr<Task> t) {
+    const auto room = [this, count] {
+      return aheadBytes < kMaxAheadBytes && (aheadCount < count || credit > 0);
+    };
+    const auto take = [this, count](std::shared_ptr<Task> t) {
+      if (aheadCount >= count) --credit;
       t->counted = true;
       t->readAhead = true;
       ++aheadCount;
       return t;
     };
-    if (enteredLast && fromMemory && aheadCount < count && aheadBytes < kMaxAheadBytes) {
-      auto t = std::move(enteredLast);
+    while (fromMemory && !enteredLast.empty() && room()) {
+      auto t = std::move(enteredLast.back());
+      enteredLast.pop_back();
       if (t->status == Task::Status::Queued) return take(std::move(t));
     }
-    while (!ahead.empty() && aheadCount < count && aheadBytes < kMaxAheadBytes) {
+    while (!ahead.empty() && room()) {
       std::pop_heap(ahead.begin(), ahead.end(), heapLess);
       Siblings& siblings = ahead.back();
       auto t = std::move(siblings.back());
@@ -641,7 +655,11 @@ void DirectoryReaders::State::finish(const std::shared_ptr<Task>& t, bool reader
       });
       const size_t queued = children.size();
       const bool driveRoot = t->request.viewPath.size() == 3;  // "C:\"
-      if (driveRoot && queued > 1) enteredLast = children.front();
+      if (driveRoot && queued > 1) {
+        const auto last =
+            children.begin() + static_cast<ptrdiff_t>(std::min(queued - 1, kEarlyFolders));
+        enteredLast.assign(std::make_reverse_iterator(last), children.rend());
+      }
       if (queued > 0) {
         aheadQueued += queued;
         ahead.push_back(std::move(children));
@@ -687,7 +705,7 @@ void DirectoryReaders::State::giveUp(char drive, const std::shared_ptr<State>& s
   for (auto& t : demands) {
     if (t->drive == drive && t->status == Task::Status::Queued) t->status = Task::Status::Dropped;
   }
-  if (enteredLast && enteredLast->drive == drive) enteredLast.reset();
+  std::erase_if(enteredLast, [drive](const std::shared_ptr<Task>& t) { return t->drive == drive; });
   ensureWorkers(self);
   work.notify_all();
 }
@@ -834,6 +852,11 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       ++s.counters.aheadTaken;
     } else if (t->status == Task::Status::Queued) {
       s.demands.push_back(t);
+      if (s.heldBack) {
+        s.credit = std::max<size_t>(s.credit, 2 * s.active);
+        s.heldBack = false;
+        s.work.notify_all();
+      }
       if (!s.behind) {
         s.behind = true;
         s.heldBack = false;
@@ -921,7 +944,8 @@ void DirectoryReaders::endWalk() {
   }
   s.known.clear();
   s.ahead.clear();
-  s.enteredLast.reset();
+  s.enteredLast.clear();
+  s.credit = 0;
   s.aheadQueued = 0;
   s.aheadCount = 0;
   s.aheadBytes = 0;
