@@ -495,11 +495,11 @@ void DirectoryReaders::State::perform(Task& t) {
     // What it holds while it waits: its paths and its names.
     t.bytes = r.viewPath.size() + r.host.size();
     listing->local = fillsEachRead(t, id.device, lk);
-    // Each name is taken as it is read, as the lists name it, into vectors of the
-    // reader's own, so that the listing's are made once, at their size.
+    // Each name is taken as it is read, as the lists name it, into lists of the
+    // reader's own, so that the listing's are made once, sorted, at their size.
     struct Gathered {
-      std::vector<std::string> subdirs;
-      std::vector<std::string> files;
+      NameList subdirs;
+      NameList files;
     };
     struct Sink final : os::EntrySink {
       Task& t;
@@ -509,19 +509,18 @@ void DirectoryReaders::State::perform(Task& t) {
       Sink(Task& task, Gathered& g, std::string& host)
           : t(task), gathered(g), childHost(host), childBase(host.size()) {}
       void entry(std::string_view name, bool directory) override {
-        t.bytes += name.size() + sizeof(std::string);
+        t.bytes += name.size() + sizeof(uint32_t);
         if (directory && childBase > 0) {
           // A folder on which the table puts another mount is not part of this drive.
           childHost.resize(childBase);
           childHost += name;
           if (t.drives->isMountPoint(childHost)) return;
         }
-        std::string& view = (directory ? gathered.subdirs : gathered.files).emplace_back();
+        NameList& list = directory ? gathered.subdirs : gathered.files;
         if (os::kHostNamesAreBytes) {
-          view.reserve(name.size());
-          appendHostNameAsView(view, name);
+          list.emplace([name](std::string& bytes) { appendHostNameAsView(bytes, name); });
         } else {
-          view.assign(name);
+          list.push_back(name);
         }
       }
     };
@@ -533,12 +532,11 @@ void DirectoryReaders::State::perform(Task& t) {
       if (childHost.back() != os::kSeparator) childHost += os::kSeparator;
     }
     thread_local Gathered gathered;
-    const auto moveInto = [](std::vector<std::string>& from, std::vector<std::string>& to) {
-      sortListOrder(from);
-      to.assign(std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+    const auto moveInto = [](NameList& from, NameList& to) {
+      sortListOrder(from, to);
+      constexpr size_t kKept = 64 * 1024;
+      if (from.bytes() > kKept) from.release();
       from.clear();
-      constexpr size_t kKept = 4096;
-      if (from.capacity() > kKept) std::vector<std::string>().swap(from);
     };
     gathered.subdirs.clear();
     gathered.files.clear();
@@ -590,7 +588,7 @@ void DirectoryReaders::State::prepareSubdirectories(Task& t) {
   for (size_t i = 0; i < n; ++i) {
     auto child = std::make_shared<Task>();
     child->drive = t.drive;
-    const std::string& name = listing.subdirs[i];
+    const std::string_view name = listing.subdirs[i];
     if (t.plain && isPlainViewName(name)) {
       child->request.host.reserve(parentHost.size() + 1 + name.size());
       child->request.host = parentHost;

@@ -23,8 +23,6 @@ const std::string& listTarget(const std::string& path, const std::string& own,
   return normalized.empty() ? path : normalized;
 }
 
-const std::string kEmpty;
-
 // Wildcard match of code point sequences: "*" any run, "?" one character.
 bool wildcardMatch(const std::u32string& name, const std::u32string& pattern) {
   size_t n = 0;
@@ -86,7 +84,7 @@ class PatternList {
     }
   }
 
-  bool matches(const std::string& name) const {
+  bool matches(std::string_view name) const {
     if (m_any) return true;
     const std::u32string lowerName = toCodePoints(LCase(name));
     for (const std::u32string& pattern : m_patterns) {
@@ -181,8 +179,13 @@ std::string DirListBox::List(int32_t index) const {
   if (index == -1) return m_path;
   ensureListing();
   if (index < 0 || index >= static_cast<int32_t>(m_listing->subdirs.size())) return {};
-  const std::string& name = m_listing->subdirs[static_cast<size_t>(index)];
-  return m_path.size() == 3 ? m_path + name : m_path + "\\" + name;
+  const std::string_view name = m_listing->subdirs[static_cast<size_t>(index)];
+  std::string path;
+  path.reserve(m_path.size() + 1 + name.size());
+  path = m_path;
+  if (m_path.size() != 3) path += '\\';
+  path += name;
+  return path;
 }
 
 std::shared_ptr<const DirectoryListing> DirListBox::listing() const {
@@ -227,7 +230,7 @@ void FileListBox::applyPattern() const {
   m_matchAll = matchesAll(m_pattern);
   if (m_matchAll) return;
   const PatternList patterns(m_pattern);
-  for (const std::string& name : m_listing->files) {
+  for (const std::string_view name : m_listing->files) {
     if (patterns.matches(name)) m_filtered.push_back(name);
   }
 }
@@ -242,7 +245,7 @@ void FileListBox::ensureListing() const {
   applyPattern();
 }
 
-const std::vector<std::string>& FileListBox::names() const {
+const NameList& FileListBox::names() const {
   ensureListing();
   return m_matchAll ? m_listing->files : m_filtered;
 }
@@ -251,9 +254,9 @@ int32_t FileListBox::ListCount() const {
   return static_cast<int32_t>(names().size());
 }
 
-const std::string& FileListBox::List(int32_t index) const {
-  const auto& all = names();
-  if (index < 0 || index >= static_cast<int32_t>(all.size())) return kEmpty;
+std::string_view FileListBox::List(int32_t index) const {
+  const NameList& all = names();
+  if (index < 0 || index >= static_cast<int32_t>(all.size())) return {};
   return all[static_cast<size_t>(index)];
 }
 

@@ -82,15 +82,16 @@ class FileListBox : public Control {
   void setPattern(std::string pattern);
 
   int32_t ListCount() const;
-  // The bare file name; an empty text outside the list.
-  const std::string& List(int32_t index) const;
+  // The bare file name; an empty text outside the list. Valid until the list
+  // changes.
+  std::string_view List(int32_t index) const;
   int32_t ListIndex() const { return m_listIndex; }
   void setListIndex(int32_t index);  // error 380 outside -1..ListCount-1
   bool Selected(int32_t index) const;
   void setSelected(int32_t index, bool selected);  // error 381 outside the list
   void Refresh();
 
-  const std::vector<std::string>& names() const;
+  const NameList& names() const;
 
  private:
   void ensureListing() const;
@@ -99,7 +100,7 @@ class FileListBox : public Control {
   std::string m_path;
   std::string m_pattern;
   mutable std::shared_ptr<const DirectoryListing> m_listing;
-  mutable std::vector<std::string> m_filtered;
+  mutable NameList m_filtered;
   mutable bool m_matchAll = true;
   int32_t m_listIndex = -1;
   int32_t m_selected = -1;

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/NameList.h"
+
 namespace platform {
 
 struct DirectoryListing {
-  std::vector<std::string> subdirs;
-  std::vector<std::string> files;
+  NameList subdirs;
+  NameList files;
   // The directory's identity when it was read: an unchanged identity means
   // unchanged entries (device and inode are 0 where the system gives none).
   uint64_t device = 0;

@@ -274,26 +274,25 @@ struct SortSpace {
   }
 };
 
-}  // namespace
-
-void sortListOrder(std::vector<std::string>& names) {
+// Sorts the entries of `space` by listOrderLess of their names, folding each name
+// only once. `Names` holds the names by index: strings, or a NameList.
+template <class Names>
+void sortEntries(const Names& names, SortSpace& space) {
   const size_t n = names.size();
-  if (n < 2) return;
   // Each name is folded once into a key whose bytes compare as listOrderLess
   // compares the characters (UTF-8 keeps the order of the code points), so the
   // sort itself only compares bytes.
   // The first eight key bytes as one number decide most comparisons. (Names hold
   // no NUL byte, so the zeros that pad a short key never tie with a real byte.)
-  thread_local SortSpace space;
   std::vector<SortEntry>& order = space.order;
   std::string& keys = space.keys;
   order.resize(n);
   keys.clear();
   size_t total = 0;
-  for (const std::string& name : names) total += name.size();
+  for (size_t i = 0; i < n; ++i) total += names[i].size();
   keys.reserve(total + total / 4);
   for (size_t i = 0; i < n; ++i) {
-    const std::string& name = names[i];
+    const std::string_view name = names[i];
     const size_t begin = keys.size();
     size_t pos = 0;
     while (pos < name.size()) {
@@ -326,8 +325,20 @@ void sortListOrder(std::vector<std::string>& names) {
       if (c != 0) return c < 0;
     }
     if (a.length != b.length) return a.length < b.length;
-    return names[a.index] < names[b.index];
+    return std::string_view(names[a.index]) < std::string_view(names[b.index]);
   });
+}
+
+thread_local SortSpace t_sortSpace;  // kept from sort to sort while it is small
+
+}  // namespace
+
+void sortListOrder(std::vector<std::string>& names) {
+  const size_t n = names.size();
+  if (n < 2) return;
+  SortSpace& space = t_sortSpace;
+  sortEntries(names, space);
+  std::vector<SortEntry>& order = space.order;
   // The names moved where they belong, one cycle of the permutation at a time;
   // a place done is marked with the index n.
   for (size_t i = 0; i < n; ++i) {
@@ -345,6 +356,19 @@ void sortListOrder(std::vector<std::string>& names) {
       j = from;
     }
   }
+  space.release();
+}
+
+void sortListOrder(const NameList& from, NameList& to) {
+  to.clear();
+  to.reserve(from.size(), from.bytes());
+  if (from.size() < 2) {
+    for (std::string_view name : from) to.push_back(name);
+    return;
+  }
+  SortSpace& space = t_sortSpace;
+  sortEntries(from, space);
+  for (const SortEntry& e : space.order) to.push_back(from[e.index]);
   space.release();
 }
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/NameList.h"
+
 namespace platform {
 
 // --- characters and positions -------------------------------------------------
@@ -42,6 +44,8 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 bool listOrderLess(std::string_view a, std::string_view b);
 // Sorts `names` by listOrderLess, folding each name only once.
 void sortListOrder(std::vector<std::string>& names);
+// `from`'s names in that order, into `to` (at its size: one allocation each).
+void sortListOrder(const NameList& from, NameList& to);
 
 // --- ANSI code page ------------------------------------------------------------------
 

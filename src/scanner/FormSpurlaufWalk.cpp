@@ -71,7 +71,7 @@ FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
       const bool atHome = Dir1.Path() == walkPath(length);
       if (!atHome) elsewhere = Dir1.Path();
       Dir1.setPath(walkPath(length));
-      const std::string& name = listing->subdirs[static_cast<size_t>(number - 1)];
+      const std::string_view name = listing->subdirs[static_cast<size_t>(number - 1)];
       if (m_walkPath.back() != '\\') m_walkPath += '\\';
       m_walkPath += name;
       if (enterSubdirectory(m_walkPath) == WalkResult::Abandon) return WalkResult::Abandon;

@@ -25,7 +25,7 @@ TEST_F(FileChainTest, ChangingDrive1MovesDir1AndFile1AndSelectsTheFirstFile) {
   form->Drive1.setDrive("D:");
   EXPECT_EQ(form->Dir1.Path(), "D:\\");
   EXPECT_EQ(form->File1.Path(), "D:\\");
-  EXPECT_EQ(form->File1.names(), (Entries{".dat", "a.mpg", "b.AVI", "d.Dat", "e.dib"}));
+  EXPECT_EQ(form->File1.names().strings(), (Entries{".dat", "a.mpg", "b.AVI", "d.Dat", "e.dib"}));
   EXPECT_TRUE(form->File1.Selected(0));
   EXPECT_EQ(form->File1.ListIndex(), 0);
 }
@@ -33,7 +33,7 @@ TEST_F(FileChainTest, ChangingDrive1MovesDir1AndFile1AndSelectsTheFirstFile) {
 TEST_F(FileChainTest, Dir1ChangeMakesFile1FollowAndSelectsItsFirstFile) {
   form->Dir1.setPath("D:\\Filme");
   EXPECT_EQ(form->File1.Path(), "D:\\Filme");
-  EXPECT_EQ(form->File1.names(), Entries{"z.avi"});
+  EXPECT_EQ(form->File1.names().strings(), Entries{"z.avi"});
   EXPECT_TRUE(form->File1.Selected(0));
   EXPECT_EQ(form->File1.ListIndex(), 0);
 }
@@ -70,7 +70,7 @@ TEST_F(FileChainTest, PlaylistListsShowTextFilesAndFileCdsEveryFile) {
   for (platform::FileListBox* list :
        {&form->PlaylistsVIDEO, &form->PlaylistsAUDIO, &form->PlaylistsSLIDESHOWS}) {
     list->setPath("D:\\");
-    EXPECT_EQ(list->names(), (Entries{"c.txt", "f.avi.txt"})) << list->name();
+    EXPECT_EQ(list->names().strings(), (Entries{"c.txt", "f.avi.txt"})) << list->name();
   }
   form->FileCDS.setPath("D:\\");
   EXPECT_EQ(form->FileCDS.ListCount(), 9);

@@ -34,14 +34,14 @@ void walk(platform::ListingCache& cache, const std::shared_ptr<const platform::D
     if (want == expected.end()) {
       ADD_FAILURE() << "no such folder: " << view;
     } else {
-      EXPECT_EQ((Seen{listing->subdirs, listing->files}), want->second) << view;
+      EXPECT_EQ((Seen{listing->subdirs.strings(), listing->files.strings()}), want->second) << view;
     }
     return listing;
   };
   const auto first = check();
   for (size_t i = first->subdirs.size(); i-- > 0;) {
     check();
-    const std::string& name = first->subdirs[i];
+    const std::string name(first->subdirs[i]);
     walk(cache, drives, view.back() == '\\' ? view + name : view + "\\" + name, host / name,
          expected, listings);
   }
@@ -88,7 +88,9 @@ TEST(ListingCacheTest, ADirectoryChangedOnDiskIsReadAgainInTheNextEpochOnly) {
   const auto drives = std::make_shared<const platform::DriveTable>(platform::DriveTable::fromDrives(
       {{'C', root.path().string(), platform::DRIVE_FIXED, "ext4", "x"}}));
   platform::ListingCache cache(16);
-  const auto list = [&] { return cache.list("C:\\A", dir.string(), false, drives)->files; };
+  const auto list = [&] {
+    return cache.list("C:\\A", dir.string(), false, drives)->files.strings();
+  };
 
   EXPECT_EQ(list(), Entries{"alt.txt"});
   EXPECT_EQ(cache.stats().reads, 1u);

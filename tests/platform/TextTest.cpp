@@ -83,10 +83,15 @@ TEST(Text, ListOrderIsTheOrderSpelledOutHere) {
   std::vector<std::string> names = expected;
   names.insert(names.end(), expected.begin(), expected.end());
   for (size_t i = 0; i < names.size(); ++i) std::swap(names[i], names[(i * 7919) % names.size()]);
+  NameList listed;  // as a listing holds them, empty names among them
+  for (const std::string& name : names) listed.push_back(name);
   sortListOrder(names);
   std::vector<std::string> doubled;
   for (const std::string& name : expected) doubled.insert(doubled.end(), 2, name);
   EXPECT_EQ(names, doubled);
+  NameList sorted;
+  sortListOrder(listed, sorted);
+  EXPECT_EQ(sorted.strings(), doubled);
 }
 
 TEST(Text, Windows1252HasOneByteACharacterAndQuestionMarksForTheRest) {

@@ -51,24 +51,30 @@ void showListIndex(QListWidget& list, int32_t index) {
   }
 }
 
-size_t commonPrefix(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+// `Rows`: strings by index (a vector of them, or a NameList).
+template <class Rows>
+size_t commonPrefix(const std::vector<std::string>& a, const Rows& b) {
   const size_t n = std::min(a.size(), b.size());
   size_t k = 0;
-  while (k < n && a[k] == b[k]) ++k;
+  while (k < n && std::string_view(a[k]) == std::string_view(b[k])) ++k;
   return k;
 }
 
-QStringList toQStrings(const std::vector<std::string>& rows, size_t from) {
+template <class Rows>
+QStringList toQStrings(const Rows& rows, size_t from) {
   QStringList texts;
   texts.reserve(static_cast<qsizetype>(rows.size() - from));
-  for (size_t i = from; i < rows.size(); ++i) texts.append(QString::fromStdString(rows[i]));
+  for (size_t i = from; i < rows.size(); ++i) {
+    const std::string_view row = rows[i];
+    texts.append(QString::fromUtf8(row.data(), static_cast<qsizetype>(row.size())));
+  }
   return texts;
 }
 
 // Makes `list` show `rows`, given that it shows `shown` now; rewrites only the rows
 // from the first difference on. Returns whether any row was removed.
-bool syncRows(QListWidget& list, std::vector<std::string>& shown,
-              const std::vector<std::string>& rows) {
+template <class Rows>
+bool syncRows(QListWidget& list, std::vector<std::string>& shown, const Rows& rows) {
   const size_t keep = commonPrefix(shown, rows);
   if (keep == shown.size() && keep == rows.size()) return false;
   const bool removed = keep < shown.size();
@@ -76,7 +82,7 @@ bool syncRows(QListWidget& list, std::vector<std::string>& shown,
     list.model()->removeRows(static_cast<int>(keep), static_cast<int>(shown.size() - keep));
   }
   if (keep < rows.size()) list.addItems(toQStrings(rows, keep));
-  shown = rows;
+  shown.assign(rows.begin(), rows.end());
   return removed;
 }
 
