@@ -359,7 +359,10 @@ struct DirectoryReaders::State {
       ++aheadCount;
       return t;
     };
-    while (fromMemory && !enteredLast.empty() && room()) {
+    // Only once a whole window of reads came from memory: a scan's first reads of a
+    // cold disk come before any has been seen to wait.
+    const bool answersFromMemory = fromMemory && slowReads == 0 && readsSinceChange >= 32;
+    while (answersFromMemory && !enteredLast.empty() && room()) {
       auto t = std::move(enteredLast.back());
       enteredLast.pop_back();
       if (t->status == Task::Status::Queued) return take(std::move(t));
