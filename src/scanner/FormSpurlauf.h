@@ -73,6 +73,14 @@ class FormSpurlauf : public platform::Form {
   // of m_walkPath.
   WalkResult walkLevel(size_t length, ReturnTo back);
   const std::string& walkPath(size_t length);
+  // Parts of a level in calls of their own: what they need lives outside
+  // walkLevel's frame, of which a walk has one a level (10,000 for a chain of
+  // folders 10,000 deep). countLevel counts the level and shows it; enterName
+  // appends the listing's subdirectory `index` to m_walkPath; levelFailed reports
+  // what stopped the level and puts the lists back.
+  void countLevel();
+  void enterName(const platform::DirectoryListing& listing, size_t index);
+  WalkResult levelFailed(size_t length, const ReturnTo& back, const platform::RuntimeError& e);
   void returnTo(const ReturnTo& back);
   // Points Dir1 at a subdirectory; one that cannot be entered is passed over.
   WalkResult enterSubdirectory(const std::string& path);

@@ -44,6 +44,11 @@ const std::string& FormSpurlauf::walkPath(size_t length) {
   return m_walkPath;
 }
 
+void FormSpurlauf::enterName(const platform::DirectoryListing& listing, size_t index) {
+  if (m_walkPath.back() != '\\') m_walkPath += '\\';
+  m_walkPath += listing.subdirs[index];
+}
+
 void FormSpurlauf::returnTo(const ReturnTo& back) {
   if (back.other) {
     Dir1.setPath(*back.other);
@@ -52,9 +57,13 @@ void FormSpurlauf::returnTo(const ReturnTo& back) {
   }
 }
 
-FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
+void FormSpurlauf::countLevel() {
   ++app::DirsFound;
   LabelAnzahlVerzeichnisse.setCaption(std::to_string(app::DirsFound));
+}
+
+FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
+  countLevel();
   SearchFlag = true;
 
   platform::DoEvents();
@@ -71,9 +80,7 @@ FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
       const bool atHome = Dir1.Path() == walkPath(length);
       if (!atHome) elsewhere = Dir1.Path();
       Dir1.setPath(walkPath(length));
-      const std::string_view name = listing->subdirs[static_cast<size_t>(number - 1)];
-      if (m_walkPath.back() != '\\') m_walkPath += '\\';
-      m_walkPath += name;
+      enterName(*listing, static_cast<size_t>(number - 1));
       if (enterSubdirectory(m_walkPath) == WalkResult::Abandon) return WalkResult::Abandon;
       WalkResult nested = WalkResult::GoOn;
       if (Dir1.Path() == m_walkPath) {
@@ -95,32 +102,37 @@ FormSpurlauf::WalkResult FormSpurlauf::walkLevel(size_t length, ReturnTo back) {
   } catch (const ScanLogError&) {
     throw;
   } catch (const platform::RuntimeError& e) {
-    // Ended during a wait for the drive: nothing of the scan goes on.
-    if (platform::programEnded()) return WalkResult::Abandon;
-    if (e.number() == platform::err::kDiskNotReady) {
-      reportNotAnswering(walkPath(length));
-      throw DriveGivenUp{};
-    }
-    if (e.number() == platform::err::kListFull) {
-      platform::MsgBox(kListFullMessage);
-      return WalkResult::Abandon;
-    }
-    // This level lists nothing more. Only a directory that is gone (deleted since
-    // its parent was listed) leaves nothing behind that the log misses.
-    if (e.number() == platform::err::kAccessDenied) {
-      reportDirectoryDenied(walkPath(length));
-    } else if (e.number() != platform::err::kPathNotFound) {
-      reportUnreadable("Verzeichnis konnte nicht gelesen werden: " + walkPath(length) + " (" +
-                       platform::errorDescription(e.number()) + ")");
-    }
-    // Put the lists back so the calling level goes on where it was.
-    try {
-      returnTo(back);
-    } catch (const platform::RuntimeError&) {
-      // The caller points the lists at its own directory again before going on.
-    }
-    return WalkResult::GoOn;
+    return levelFailed(length, back, e);
   }
+}
+
+FormSpurlauf::WalkResult FormSpurlauf::levelFailed(size_t length, const ReturnTo& back,
+                                                   const platform::RuntimeError& e) {
+  // Ended during a wait for the drive: nothing of the scan goes on.
+  if (platform::programEnded()) return WalkResult::Abandon;
+  if (e.number() == platform::err::kDiskNotReady) {
+    reportNotAnswering(walkPath(length));
+    throw DriveGivenUp{};
+  }
+  if (e.number() == platform::err::kListFull) {
+    platform::MsgBox(kListFullMessage);
+    return WalkResult::Abandon;
+  }
+  // This level lists nothing more. Only a directory that is gone (deleted since
+  // its parent was listed) leaves nothing behind that the log misses.
+  if (e.number() == platform::err::kAccessDenied) {
+    reportDirectoryDenied(walkPath(length));
+  } else if (e.number() != platform::err::kPathNotFound) {
+    reportUnreadable("Verzeichnis konnte nicht gelesen werden: " + walkPath(length) + " (" +
+                     platform::errorDescription(e.number()) + ")");
+  }
+  // Put the lists back so the calling level goes on where it was.
+  try {
+    returnTo(back);
+  } catch (const platform::RuntimeError&) {
+    // The caller points the lists at its own directory again before going on.
+  }
+  return WalkResult::GoOn;
 }
 
 FormSpurlauf::WalkResult FormSpurlauf::enterSubdirectory(const std::string& path) {
