@@ -1,7 +1,10 @@
 // The parts of the test support that use POSIX calls: temporary folders and the
 // child processes without privileges or with mounts of their own.
+#include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +12,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "support/TestSupport.h"
 
@@ -20,8 +26,75 @@ bool runningUnderWine() {
   return false;
 }
 
+namespace {
+
+// Removes a folder whose paths grow too long for remove_all (a chain of folders
+// thousands deep): one level at a time, each opened relative to the one above, the
+// names of the way down kept to come back up. Each level's files go first.
+void removeDeep(const fs::path& top) {
+  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  std::vector<std::string> way;
+  while (fd >= 0) {
+    std::string sub;
+    if (DIR* d = ::fdopendir(::dup(fd))) {
+      while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (::unlinkat(fd, name.c_str(), 0) != 0 && sub.empty()) sub = name;
+      }
+      ::closedir(d);
+    }
+    if (!sub.empty()) {
+      ::fchmodat(fd, sub.c_str(), 0700, 0);
+      const int next = ::openat(fd, sub.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (next >= 0) {
+        way.push_back(sub);
+        ::close(fd);
+        fd = next;
+        continue;
+      }
+    }
+    if (way.empty()) break;
+    // This level is empty (or what is left cannot be removed): back up one.
+    const int up = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    fd = up;
+    if (fd >= 0 && ::unlinkat(fd, way.back().c_str(), AT_REMOVEDIR) != 0) break;
+    way.pop_back();
+  }
+  if (fd >= 0) ::close(fd);
+  ::rmdir(top.c_str());
+}
+
+void removeTree(const fs::path& top) {
+  std::error_code ec;
+  fs::remove_all(top, ec);
+  if (ec || fs::exists(fs::symlink_status(top, ec))) removeDeep(top);
+}
+
+// The folders of test processes that died before they could remove them (a test
+// that a sanitizer stopped, one killed by its timeout): named after their process.
+void removeFoldersOfDeadTests() {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("rz-test-", 0) != 0) continue;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + 8, &end, 10);
+    if (pid <= 0 || *end != '-' || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    ::chmod(entry.path().c_str(), 0700);
+    removeTree(entry.path());
+  }
+}
+
+}  // namespace
+
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "rz-test-XXXXXX").string();
+  static const bool swept = (removeFoldersOfDeadTests(), true);
+  (void)swept;
+  std::string pattern =
+      (fs::temp_directory_path() / ("rz-test-" + std::to_string(::getpid()) + "-XXXXXX")).string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   m_path = pattern;
 }
@@ -37,12 +110,7 @@ TempDir::~TempDir() {
     }
   }
   ::chmod(m_path.c_str(), 0700);
-  fs::remove_all(m_path, ec);
-  if (ec) {
-    // A second pass after the first made the deeper folders accessible.
-    std::error_code ec2;
-    fs::remove_all(m_path, ec2);
-  }
+  removeTree(m_path);
 }
 
 namespace {
