@@ -538,8 +538,11 @@ void DirectoryReaders::State::perform(Task& t) {
     const auto moveInto = [](NameList& from, NameList& to) {
       sortListOrder(from, to);
       constexpr size_t kKept = 64 * 1024;
-      if (from.bytes() > kKept) from.release();
-      from.clear();
+      if (from.bytes() > kKept) {
+        from.release();
+      } else {
+        from.clear();
+      }
     };
     gathered.subdirs.clear();
     gathered.files.clear();
@@ -853,12 +856,8 @@ ReadResult DirectoryReaders::read(ReadRequest request, std::shared_ptr<const Dri
       ++s.counters.aheadTaken;
     } else if (t->status == Task::Status::Queued) {
       s.demands.push_back(t);
-      if (s.heldBack) {
-        s.credit = std::max<size_t>(s.credit, 2 * s.active);
-        s.heldBack = false;
-        s.work.notify_all();
-      }
-      if (!s.behind) {
+      if (s.heldBack) s.credit = std::max<size_t>(s.credit, 2 * s.active);
+      if (!s.behind || s.heldBack) {
         s.behind = true;
         s.heldBack = false;
         s.work.notify_all();

@@ -179,12 +179,9 @@ std::string DirListBox::List(int32_t index) const {
   if (index == -1) return m_path;
   ensureListing();
   if (index < 0 || index >= static_cast<int32_t>(m_listing->subdirs.size())) return {};
-  const std::string_view name = m_listing->subdirs[static_cast<size_t>(index)];
-  std::string path;
-  path.reserve(m_path.size() + 1 + name.size());
-  path = m_path;
+  std::string path = m_path;
   if (m_path.size() != 3) path += '\\';
-  path += name;
+  path += m_listing->subdirs[static_cast<size_t>(index)];
   return path;
 }
 

@@ -6,7 +6,6 @@
 // one buffer and one table of ends make it two allocations a listing.
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -20,9 +19,10 @@ namespace platform {
 
 class NameList {
  public:
+  // The names one after the other, as views into the list.
   class const_iterator {
    public:
-    using iterator_category = std::random_access_iterator_tag;
+    using iterator_category = std::forward_iterator_tag;
     using value_type = std::string_view;
     using difference_type = std::ptrdiff_t;
     using pointer = void;
@@ -31,9 +31,6 @@ class NameList {
     const_iterator() = default;
     const_iterator(const NameList* list, size_t index) : m_list(list), m_index(index) {}
     std::string_view operator*() const { return (*m_list)[m_index]; }
-    std::string_view operator[](difference_type n) const {
-      return (*m_list)[m_index + static_cast<size_t>(n)];
-    }
     const_iterator& operator++() {
       ++m_index;
       return *this;
@@ -43,34 +40,8 @@ class NameList {
       ++m_index;
       return was;
     }
-    const_iterator& operator--() {
-      --m_index;
-      return *this;
-    }
-    const_iterator operator--(int) {
-      const_iterator was = *this;
-      --m_index;
-      return was;
-    }
-    const_iterator& operator+=(difference_type n) {
-      m_index += static_cast<size_t>(n);
-      return *this;
-    }
-    const_iterator& operator-=(difference_type n) {
-      m_index -= static_cast<size_t>(n);
-      return *this;
-    }
-    friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
-    friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
-    friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
-    friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
-      return static_cast<difference_type>(a.m_index) - static_cast<difference_type>(b.m_index);
-    }
     friend bool operator==(const const_iterator& a, const const_iterator& b) {
       return a.m_index == b.m_index;
-    }
-    friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
-      return a.m_index <=> b.m_index;
     }
 
    private:
