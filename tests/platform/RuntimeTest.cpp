@@ -70,6 +70,22 @@ TEST_F(FileHandles, LoneCrEndsALineAndTheLastLineNeedsNoEnd) {
   EXPECT_TRUE(Eof(3));
 }
 
+// Long enough to be flushed to disk twice in the background while it is written.
+TEST_F(FileHandles, ALongFileFlushedWhileWrittenIsWholeAndInOrderClosedEitherWay) {
+  const std::string tail(1023, 'x');  // 1026 bytes a line with the digit and CR LF
+  for (const bool toDisk : {false, true}) {
+    OpenForOutput("C:\\lang.txt", 1);
+    for (int i = 0; i < 20000; ++i) PrintLine(1, std::to_string(i % 10) + tail);
+    toDisk ? CloseToDisk(1) : Close(1);
+    const std::string content = testsupport::readFile(dir.path() / "lang.txt");
+    ASSERT_EQ(content.size(), 20000u * 1026) << toDisk;
+    for (size_t i = 0; i < 20000; ++i) {
+      ASSERT_EQ(content[i * 1026], static_cast<char>('0' + i % 10)) << i;
+      ASSERT_EQ(content.compare(i * 1026 + 1024, 2, "\r\n"), 0) << i;
+    }
+  }
+}
+
 TEST_F(FileHandles, FailuresAreNumberedErrors) {
   EXPECT_EQ(errorOf([] { OpenForInput("C:\\fehlt.txt", 1); }), err::kFileNotFound);
   EXPECT_EQ(errorOf([] { OpenForOutput("C:\\kein\\ordner.txt", 1); }), err::kPathNotFound);

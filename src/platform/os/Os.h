@@ -177,12 +177,9 @@ NativeError openFile(const std::string& hostPath, File& out);
 NativeError readFile(File& file, char* buffer, size_t size, size_t& got);
 // Writes all of `data`. May block.
 NativeError writeFile(File& file, std::string_view data);
-// Waits until what was written is on the disk (fsync, FlushFileBuffers). May block.
+// Waits until what was written is on the disk (fsync, FlushFileBuffers); another
+// thread may go on writing the file meanwhile. May block.
 NativeError flushToDisk(File& file);
-// Starts writing what was written so far to the disk, without waiting for it, so
-// that flushToDisk later waits only for the rest. Nothing where the system starts
-// by itself soon enough (Windows); failures are left to flushToDisk.
-void startWriteBack(File& file);
 // Closes the file; its error, if any.
 NativeError closeFile(File& file);
 // Gives `from` the name `to`, replacing a file of that name at once (atomically

@@ -66,11 +66,6 @@ NativeError flushToDisk(File& file) {
   return errno == EINVAL || errno == EROFS ? 0 : errno;
 }
 
-void startWriteBack(File& file) {
-  // The kernel would start only after half a minute, or at the fsync.
-  ::sync_file_range(fdOf(file), 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
 NativeError closeFile(File& file) {
   if (!file.isOpen()) return 0;
   const int fd = fdOf(file);

@@ -54,8 +54,6 @@ NativeError readFile(File& file, char* buffer, size_t size, size_t& got) {
   return 0;
 }
 
-void startWriteBack(File&) {}
-
 NativeError writeFile(File& file, std::string_view data) {
   while (!data.empty()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 30));
