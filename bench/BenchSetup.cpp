@@ -10,10 +10,10 @@
 
 #include "app/Module1.h"
 #include "app/cdsubs.h"
-#include "platform/DirectoryReaders.h"
-#include "platform/Drives.h"
-#include "platform/HostDirectory.h"
-#include "platform/Runtime.h"
+#include "platform/drives/Drives.h"
+#include "platform/reading/DirectoryListing.h"
+#include "platform/reading/DirectoryReaders.h"
+#include "platform/runtime/Runtime.h"
 #include "scanner/FormSpurlauf.h"
 
 namespace bench {

@@ -2,7 +2,7 @@
 //
 //   drive_table [PODS]
 //
-// Times DriveTable::fromMountTable over the mount table of a Kubernetes node with
+// Times drivesOfMountTable over the mount table of a Kubernetes node with
 // PODS pods (default 120: some 500 mounts: each pod's shm, rootfs overlay, network
 // namespace and service-account tmpfs; NFS volumes on every fourth pod, CSI disks
 // with their pod binds on every sixth), asking this machine about the mount points
@@ -13,7 +13,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Drives.h"
+#include "platform/drives/Drives.h"
+#include "platform/drives/MountTable.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
   for (char c : table) rows += c == '\n';
   size_t drives = 0;
   const double node = millisecondsOf(
-      [&] { drives = platform::DriveTable::fromMountTable(table, "/sys").drives().size(); }, 20);
+      [&] { drives = platform::drivesOfMountTable(table, "/sys").drives().size(); }, 20);
   std::printf("kubernetes node: %zu mounts, %zu drives, %.2f ms (target < %.0f ms: %s)\n", rows,
               drives, node, kTargetMs, verdict(node));
   const double own =

@@ -26,9 +26,9 @@
 
 #include "BenchSetup.h"
 #include "app/Module1.h"
-#include "platform/Drives.h"
-#include "platform/Runtime.h"
+#include "platform/drives/Drives.h"
 #include "platform/qt/QtHost.h"
+#include "platform/runtime/Runtime.h"
 #include "scanner/FormSpurlauf.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "BenchSetup.h"
-#include "platform/DirectoryReaders.h"
+#include "platform/reading/DirectoryReaders.h"
 #include "scanner/FormSpurlauf.h"
 
 int main(int argc, char** argv) {

@@ -13,8 +13,8 @@
 #include <chrono>
 
 #include "BenchSetup.h"
-#include "platform/Runtime.h"
 #include "platform/qt/QtHost.h"
+#include "platform/runtime/Runtime.h"
 #include "scanner/FormSpurlauf.h"
 
 int main(int argc, char** argv) {

@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/Module1.h"
 #include "app/cdsubs.h"
-#include "platform/Runtime.h"
+#include "platform/runtime/Runtime.h"
 #include "scanner/FormSpurlauf.h"
 
 namespace app {

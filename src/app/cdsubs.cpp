@@ -1,6 +1,6 @@
 #include "app/cdsubs.h"
 
-#include "platform/Drives.h"
+#include "platform/drives/Drives.h"
 
 namespace app {
 

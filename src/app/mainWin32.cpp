@@ -1,7 +1,7 @@
 // Rozozovuvor-Ororuzi on Windows: the same start-up, the system's own windows.
 #include "app/Module1.h"
-#include "platform/LogFolder.h"
-#include "platform/Runtime.h"
+#include "platform/runtime/LogFolder.h"
+#include "platform/runtime/Runtime.h"
 #include "platform/win32/Win32Host.h"
 
 int main() {

@@ -7,8 +7,9 @@
 #include "media/MediaBase.h"
 #include "media/standards.h"
 #include "platform/Error.h"
-#include "platform/Runtime.h"
-#include "platform/Text.h"
+#include "platform/runtime/FileHandles.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/text/Text.h"
 
 namespace media {
 

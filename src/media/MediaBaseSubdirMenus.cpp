@@ -4,7 +4,7 @@
 
 #include "media/MediaBase.h"
 #include "media/standards.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
 
 namespace media {
 

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "platform/Messages.h"
-#include "platform/Text.h"
+#include "platform/text/Text.h"
+#include "platform/winapi/Messages.h"
 
 namespace media {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Control.h"
-#include "platform/ListBox.h"
+#include "platform/controls/Control.h"
+#include "platform/controls/ListBox.h"
 
 namespace media {
 

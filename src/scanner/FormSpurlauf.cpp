@@ -3,10 +3,10 @@
 #include <memory>
 
 #include "app/Module1.h"
-#include "platform/LogFolder.h"
-#include "platform/Runtime.h"
-#include "platform/Shell.h"
-#include "platform/Text.h"
+#include "platform/runtime/LogFolder.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/text/Text.h"
+#include "platform/winapi/Shell.h"
 #include "scanner/Publisher.h"
 #include "scanner/ScanLog.h"
 #include "scanner/standards.h"

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "platform/Error.h"
-#include "platform/FileControls.h"
-#include "platform/Form.h"
-#include "platform/ListBox.h"
+#include "platform/controls/FileControls.h"
+#include "platform/controls/Form.h"
+#include "platform/controls/ListBox.h"
 
 namespace scanner {
 

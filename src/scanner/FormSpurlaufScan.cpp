@@ -2,9 +2,9 @@
 #include <string>
 
 #include "app/Module1.h"
-#include "platform/DirectoryReaders.h"
-#include "platform/Runtime.h"
-#include "platform/Text.h"
+#include "platform/reading/DirectoryReaders.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/text/Text.h"
 #include "scanner/FormSpurlauf.h"
 #include "scanner/ScanLog.h"
 #include "scanner/standards.h"

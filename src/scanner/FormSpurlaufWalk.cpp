@@ -4,8 +4,8 @@
 
 #include "app/Module1.h"
 #include "platform/Error.h"
-#include "platform/Runtime.h"
-#include "platform/Text.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/text/Text.h"
 #include "scanner/FormSpurlauf.h"
 #include "scanner/ScanLog.h"
 #include "scanner/standards.h"

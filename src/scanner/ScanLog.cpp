@@ -1,9 +1,10 @@
 #include "scanner/ScanLog.h"
 
 #include "app/Module1.h"
-#include "platform/PathBytes.h"
-#include "platform/Runtime.h"
-#include "platform/Text.h"
+#include "platform/runtime/FileHandles.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/text/PathBytes.h"
+#include "platform/text/Text.h"
 
 namespace scanner {
 

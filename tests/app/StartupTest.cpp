@@ -5,10 +5,11 @@
 
 #include "app/Module1.h"
 #include "app/cdsubs.h"
-#include "platform/Drives.h"
-#include "platform/LogFolder.h"
-#include "platform/Runtime.h"
-#include "platform/Shell.h"
+#include "platform/drives/Drives.h"
+#include "platform/drives/MountTable.h"
+#include "platform/runtime/LogFolder.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/winapi/Shell.h"
 #include "scanner/FormSpurlauf.h"
 #include "scanner/standards.h"
 #include "support/TestSupport.h"
@@ -153,7 +154,7 @@ TEST_F(StartupTest, InstalledProgramMovesOnlyTheLogAndTheWindowNamesItsFolder) {
 }
 
 TEST_F(StartupTest, UnreadableMountTableStillOpensTheWindow) {
-  platform::setSystemDrives(platform::DriveTable::fromMountInfo("/nonexistent/mountinfo"));
+  platform::setSystemDrives(platform::drivesOfMountInfoFile("/nonexistent/mountinfo"));
   app::Main();
   EXPECT_THAT(app::ScanDrives, IsEmpty());
   ASSERT_NE(scanner::mainWindow(), nullptr);

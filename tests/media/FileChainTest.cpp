@@ -1,6 +1,6 @@
 // Drive1 -> Dir1 -> File1, and the file patterns of the window's file lists.
 #include "MediaTestSupport.h"
-#include "platform/FileControls.h"
+#include "platform/controls/FileControls.h"
 
 namespace {
 

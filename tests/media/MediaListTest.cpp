@@ -3,7 +3,8 @@
 
 #include "MediaTestSupport.h"
 #include "platform/Error.h"
-#include "platform/Runtime.h"
+#include "platform/runtime/FileHandles.h"
+#include "platform/runtime/Runtime.h"
 
 namespace {
 

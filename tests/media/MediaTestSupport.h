@@ -10,8 +10,8 @@
 
 #include "app/Module1.h"
 #include "media/MediaBase.h"
-#include "platform/Drives.h"
-#include "platform/ListBox.h"
+#include "platform/controls/ListBox.h"
+#include "platform/drives/Drives.h"
 #include "support/TestSupport.h"
 
 namespace mediatest {

@@ -3,7 +3,7 @@
 
 #include "MediaTestSupport.h"
 #include "media/standards.h"
-#include "platform/Control.h"
+#include "platform/controls/Control.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QTimer>
 
 #include "QtTestHost.h"
-#include "platform/Runtime.h"
 #include "platform/qt/View.h"
+#include "platform/runtime/Runtime.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 
 #include "QtTestHost.h"
 #include "app/Module1.h"
-#include "platform/Runtime.h"
 #include "platform/qt/FormWindow.h"
 #include "platform/qt/Twips.h"
 #include "platform/qt/Widgets.h"
+#include "platform/runtime/Runtime.h"
 #include "scanner/FormSpurlauf.h"
 #include "scanner/standards.h"
 #include "support/TestSupport.h"

@@ -10,10 +10,10 @@
 #include "QtTestHost.h"
 #include "media/MediaBase.h"
 #include "media/MediaTestSupport.h"
-#include "platform/Runtime.h"
 #include "platform/qt/FormWindow.h"
 #include "platform/qt/Twips.h"
 #include "platform/qt/Widgets.h"
+#include "platform/runtime/Runtime.h"
 #include "support/TestSupport.h"
 
 namespace {

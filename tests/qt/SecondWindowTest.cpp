@@ -7,12 +7,12 @@
 #include <QTimer>
 
 #include "QtTestHost.h"
-#include "platform/Drives.h"
-#include "platform/FileControls.h"
-#include "platform/Form.h"
-#include "platform/ListBox.h"
-#include "platform/Runtime.h"
+#include "platform/controls/FileControls.h"
+#include "platform/controls/Form.h"
+#include "platform/controls/ListBox.h"
+#include "platform/drives/Drives.h"
 #include "platform/qt/FormWindow.h"
+#include "platform/runtime/Runtime.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/LogFolder.h"
+#include "platform/runtime/LogFolder.h"
 #include "scanner/ScanFixture.h"
 
 namespace scantest {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/MountTable.h"
+#include "platform/drives/MountTable.h"
 #include "scanner/ScanFixture.h"
 #include "support/TestSupport.h"
 
@@ -52,7 +52,7 @@ class MountScanTest : public ScanTest {
   // Reads the child's own mount table, scans every drive at or below `base` and
   // writes the host paths of the listed files to a result file (one per line).
   int scanDrivesBelow(const fs::path& base) {
-    const platform::DriveTable table = platform::DriveTable::fromMountInfo("/proc/self/mountinfo");
+    const platform::DriveTable table = platform::drivesOfMountInfoFile("/proc/self/mountinfo");
     std::vector<std::string> roots;
     std::ofstream drives(result("drives"));
     for (const platform::Drive& drive : table.drives()) {

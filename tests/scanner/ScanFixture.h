@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "app/Module1.h"
-#include "platform/DirectoryReaders.h"
-#include "platform/Drives.h"
-#include "platform/Runtime.h"
-#include "platform/Text.h"
+#include "platform/drives/Drives.h"
+#include "platform/reading/DirectoryReaders.h"
+#include "platform/runtime/FileHandles.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/text/Text.h"
 #include "scanner/FormSpurlauf.h"
 #include "support/TestSupport.h"
 

@@ -7,9 +7,9 @@
 #include <set>
 #include <thread>
 
-#include "platform/DirectoryReaders.h"
 #include "platform/Error.h"
 #include "platform/os/Os.h"
+#include "platform/reading/DirectoryReaders.h"
 #include "scanner/ScanFixture.h"
 #include "scanner/ScanLog.h"
 

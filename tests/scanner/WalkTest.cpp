@@ -11,7 +11,7 @@
 #include <fstream>
 #include <set>
 
-#include "platform/HostDirectory.h"
+#include "platform/reading/DirectoryListing.h"
 #include "scanner/ScanFixture.h"
 
 namespace scantest {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Runtime.h"
+#include "platform/runtime/Runtime.h"
 
 namespace testsupport {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/Module1.h"
-#include "platform/Runtime.h"
+#include "platform/runtime/Runtime.h"
 #include "platform/win32/Win32Host.h"
 
 namespace {

@@ -22,10 +22,6 @@
 #include <utility>
 #include <vector>
 
-namespace platform {
-class ItemList;
-}
-
 namespace platform::os {
 
 using NativeError = int;
@@ -120,6 +116,17 @@ class EntrySink {
  protected:
   ~EntrySink() = default;
 };
+
+// Whether the walk enters an entry, from what Windows reports about it: the
+// attribute bits and, for a reparse point, its tag (the dwReserved0 of
+// WIN32_FIND_DATAW). True for a directory that is no reparse point, or one whose
+// reparse point is no name surrogate (cloud-files placeholders such as OneDrive's,
+// deduplicated or projected folders). A link, junction or mount point (a tag with
+// the name-surrogate bit) is false, and so is a reparse point whose tag is 0
+// (reserved; a file system that does not report the tag): such an entry is listed
+// as a file and never followed. False for every non-directory. Pure, the same on
+// every system.
+bool walkedAsFolder(uint32_t attributes, uint32_t reparseTag);
 
 // Reads every entry of an open directory into `sink`. `fillsEachRead`: the file
 // system fills each read as far as its entries go (ext4, xfs, btrfs, tmpfs), so a
@@ -241,7 +248,7 @@ struct SystemDriveInfo {
   std::vector<LetteredDrive> letters;
   std::string sysfsRoot;  // where block devices are described ("/sys"), or empty
 };
-SystemDriveInfo systemDrives();
+SystemDriveInfo systemDriveInfo();
 // Parses mount-table text in /proc/self/mountinfo form; malformed rows are left
 // out. Empty on systems without mount tables.
 std::vector<MountRow> parseMountTable(std::string_view text);
@@ -268,20 +275,15 @@ std::optional<char> ansiByte(char32_t cp);
 // System code page bytes to UTF-8.
 std::string fromAnsiCodePage(std::string_view ansi);
 
-// --- shell and messages ---------------------------------------------------------------------
+// --- shell ---------------------------------------------------------------------
 
 // Opens a document or web address with the desktop's opener, detached: returns
-// without waiting for it. Windows: ShellExecuteA itself (its result); Linux:
+// without waiting for it. The texts are in the system's code page where it has
+// one (kHasAnsiCodePage), else UTF-8. Windows: ShellExecuteA itself (its result); Linux:
 // xdg-open for the operation "open" (42 when started, 2 when not, 31 for
 // another operation).
 long shellExecute(const std::string& operation, const std::string& file,
                   const std::string& parameters, const std::string& directory, int show);
-
-// A find-string message answered by the system's own list box that mirrors the
-// model (Windows); nothing where the system has none (Linux: the layer searches
-// the model). `start` is within -1..ListCount-1, `ansiText` not null.
-std::optional<intptr_t> nativeFindString(ItemList& list, uint32_t msg, intptr_t start,
-                                         const char* ansiText);
 
 // --- the handles' ownership, the same on every system -------------------------------------
 

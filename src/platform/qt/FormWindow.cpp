@@ -4,10 +4,10 @@
 #include <QCloseEvent>
 #include <algorithm>
 
-#include "platform/Runtime.h"
-#include "platform/UserAction.h"
 #include "platform/qt/Assets.h"
 #include "platform/qt/Twips.h"
+#include "platform/runtime/Runtime.h"
+#include "platform/runtime/UserAction.h"
 
 namespace qtui {
 

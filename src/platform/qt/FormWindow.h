@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Form.h"
+#include "platform/controls/Form.h"
 #include "platform/qt/View.h"
 
 namespace qtui {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "platform/Form.h"
+#include "platform/controls/Form.h"
 #include "platform/qt/DefaultFont.h"
 #include "platform/qt/FormWindow.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Runtime.h"
 #include "platform/qt/UpdateQueue.h"
+#include "platform/runtime/Runtime.h"
 
 class QApplication;
 

@@ -5,7 +5,7 @@
 #include <QRect>
 #include <QSize>
 
-#include "platform/Control.h"
+#include "platform/controls/Control.h"
 
 namespace qtui {
 

@@ -3,10 +3,10 @@
 #include <QPalette>
 #include <QWidget>
 
-#include "platform/UserAction.h"
 #include "platform/qt/Twips.h"
 #include "platform/qt/UpdateQueue.h"
 #include "platform/qt/ViewKinds.h"
+#include "platform/runtime/UserAction.h"
 
 namespace qtui {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Control.h"
+#include "platform/controls/Control.h"
 
 class QWidget;
 

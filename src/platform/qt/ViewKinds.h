@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "platform/FileControls.h"
-#include "platform/ListBox.h"
+#include "platform/controls/FileControls.h"
+#include "platform/controls/ListBox.h"
 #include "platform/qt/View.h"
 
 namespace qtui {

@@ -8,14 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Control.h"
-#include "platform/FileControls.h"
-#include "platform/Form.h"
-#include "platform/ListBox.h"
-#include "platform/UserAction.h"
-#include "platform/os/windows/ListWindow.h"
+#include "platform/controls/Control.h"
+#include "platform/controls/FileControls.h"
+#include "platform/controls/Form.h"
+#include "platform/controls/ListBox.h"
 #include "platform/os/windows/Wide.h"
+#include "platform/runtime/UserAction.h"
 #include "platform/win32/Dpi.h"
+#include "platform/win32/ListWindow.h"
 
 namespace win32ui {
 
@@ -487,6 +487,7 @@ LRESULT CALLBACK formProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 Win32Host::Win32Host() {
+  platform::win32::answerFindStringsNatively();
   // The common controls of the manifest (version 6, in the system's look).
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);

@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "platform/Runtime.h"
+#include "platform/runtime/Runtime.h"
 
 namespace win32ui {
 

@@ -68,7 +68,7 @@ std::vector<MountRow> parseMountTable(std::string_view text) {
   return rows;
 }
 
-SystemDriveInfo systemDrives() {
+SystemDriveInfo systemDriveInfo() {
   SystemDriveInfo info;
   // /proc files report a size of 0: read to the end.
   std::string text;

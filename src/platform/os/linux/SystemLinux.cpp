@@ -157,8 +157,4 @@ long shellExecute(const std::string& operation, const std::string& file, const s
   return spawnDetached({"xdg-open", file}) ? 42 : 2;
 }
 
-std::optional<intptr_t> nativeFindString(ItemList&, uint32_t, intptr_t, const char*) {
-  return std::nullopt;
-}
-
 }  // namespace platform::os

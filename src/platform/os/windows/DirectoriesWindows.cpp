@@ -2,7 +2,6 @@
 // go to the system with the "\\?\" prefix, so depth is not limited by MAX_PATH.
 // No handle is held for an open directory: it is its path, and a listing asks the
 // system by that path.
-#include "platform/ReparsePoint.h"
 #include "platform/os/Os.h"
 #include "platform/os/windows/Wide.h"
 

@@ -4,7 +4,7 @@
 
 namespace platform::os {
 
-SystemDriveInfo systemDrives() {
+SystemDriveInfo systemDriveInfo() {
   SystemDriveInfo info;
   wchar_t buffer[512] = {};
   const DWORD n = ::GetLogicalDriveStringsW(static_cast<DWORD>(std::size(buffer) - 1), buffer);

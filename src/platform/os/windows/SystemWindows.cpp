@@ -1,11 +1,6 @@
-// Errors, the program's own path, the working folder, the shell and the find-string
-// messages on Windows.
+// Errors, the program's own path, the working folder and the shell on Windows.
 #include "platform/Error.h"
-#include "platform/ListBox.h"
-#include "platform/Messages.h"
-#include "platform/Text.h"
 #include "platform/os/Os.h"
-#include "platform/os/windows/ListWindow.h"
 #include "platform/os/windows/Wide.h"
 
 #include <shellapi.h>
@@ -98,20 +93,9 @@ std::string currentDirectory() {
 
 long shellExecute(const std::string& operation, const std::string& file,
                   const std::string& parameters, const std::string& directory, int show) {
-  // The texts are handed over in the ANSI code page, as the program declared them.
-  const std::string op = toAnsi(operation);
-  const std::string f = toAnsi(file);
-  const std::string p = toAnsi(parameters);
-  const std::string d = toAnsi(directory);
-  HINSTANCE result = ::ShellExecuteA(nullptr, op.c_str(), f.c_str(), p.c_str(), d.c_str(), show);
+  HINSTANCE result = ::ShellExecuteA(nullptr, operation.c_str(), file.c_str(), parameters.c_str(),
+                                     directory.c_str(), show);
   return static_cast<long>(reinterpret_cast<INT_PTR>(result));
-}
-
-std::optional<intptr_t> nativeFindString(ItemList& list, uint32_t msg, intptr_t start,
-                                         const char* ansiText) {
-  HWND native = win32::listWindowFor(list).hwnd();
-  return static_cast<intptr_t>(
-      ::SendMessageA(native, msg, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(ansiText)));
 }
 
 }  // namespace platform::os
