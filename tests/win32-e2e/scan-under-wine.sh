@@ -88,6 +88,12 @@ set_dpi() {  # dpi
   in_wine wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
     fail "could not set LogPixels to $1"
 }
+# The checker runs from a folder of its own on C:, as the program does: the
+# description names the log's full path, and a long path is cut off as the window
+# means to cut it, wherever the build folder lies.
+layout_folder="$WINEPREFIX/drive_c/rz-layout"
+mkdir -p "$layout_folder"
+cp "$layout_checker" "$layout_folder/layout-check.exe"
 # Each started at one DPI, the first then moved to a monitor of 144 DPI. (Not the
 # other way: a wine prefix has its bitmap fonts in the sizes of its own DPI only and
 # no Microsoft Sans Serif, so below that DPI the texts come out too wide.)
@@ -95,7 +101,8 @@ for dpis in "96 144" "120" "144"; do
   dpi=${dpis%% *}
   set_dpi "$dpi"
   # shellcheck disable=SC2086  # two arguments or one
-  if ! in_wine wine "$layout_checker" $dpis >"$work/layout-$dpi.txt" 2>/dev/null; then
+  if ! (cd "$layout_folder" && in_wine wine 'C:\rz-layout\layout-check.exe' $dpis) \
+    >"$work/layout-$dpi.txt" 2>/dev/null; then
     fail "the layout at $dpis DPI:
 $(tr -d '\r' <"$work/layout-$dpi.txt" | grep -a -v '^ok')"
   fi
