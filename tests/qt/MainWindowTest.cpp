@@ -378,7 +378,7 @@ TEST_F(MainWindow, ClosingWhileIdleEndsTheProgramAndNothingRunsAfterwards) {
 }
 
 TEST_F(MainWindow, AnErrorThatNoHandlerTrapsIsShownAndEndsTheProgram) {
-  form->Command1.onClick = [] { platform::raiseError(platform::err::kFileNotFound, "x.txt"); };
+  form->Command1.onClick = [] { platform::raiseError(53, "x.txt"); };
   QString shown;
   qttest::whenModalShows([&shown](QWidget& modal) {
     auto* box = qobject_cast<QMessageBox*>(&modal);

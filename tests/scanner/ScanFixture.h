@@ -53,6 +53,7 @@ class ScanTest : public ::testing::Test {
 
   void TearDown() override {
     platform::CloseAll();
+    platform::setFlushToDisk(nullptr);
     scanner::destroyMainWindow();
     platform::setClock({});
     platform::setMonotonicClock({});

@@ -1,6 +1,7 @@
 // A whole scan as the user runs it: the log's lines, the status lines, cancel and
 // close, a second scan, and the failures of the log and of whole drives.
 #include <chrono>
+#include <filesystem>
 
 #include "scanner/ScanFixture.h"
 
@@ -8,6 +9,7 @@ namespace scantest {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 TEST_F(ScanTest, ExampleTreeGivesItsFourLinesInWalkOrder) {
@@ -64,6 +66,30 @@ TEST_F(ScanTest, CancelWithTwoDrivesWalksNoFurtherDrive) {
   EXPECT_THAT(logLines(), ElementsAre(kHeader, kCancel));
   EXPECT_EQ(host.yields, 1);
   EXPECT_EQ(statusLines().back(), "Festplatte C:\\ wird gescannt...");
+}
+
+// A disk that cannot make the log durable: the log's name promises a whole scan,
+// so nothing takes it, whether the scan completed or was cancelled.
+platform::os::NativeError flushFails(platform::os::File&) {
+  return testsupport::kDiskFullError;
+}
+
+TEST_F(ScanTest, ALogThatCannotBeFlushedToDiskNeverTakesItsName) {
+  makeExampleTree();
+  platform::setFlushToDisk(flushFails);
+  for (const bool cancel : {false, true}) {
+    platform::resetProgramEnded();
+    scanner::destroyMainWindow();
+    host.messages.clear();
+    if (cancel)
+      host.atYield(host.yields + 2, [] { scanner::mainWindow()->CommandStartCancel.click(); });
+    scan();
+    EXPECT_FALSE(std::filesystem::exists(logPath())) << cancel;
+    EXPECT_TRUE(std::filesystem::exists(temporaryPath())) << cancel;
+    ASSERT_EQ(host.messages.size(), 1u) << cancel;
+    EXPECT_THAT(host.messages[0], HasSubstr("unter diesem Namen wurde nichts abgelegt")) << cancel;
+    std::filesystem::remove(temporaryPath());
+  }
 }
 
 TEST_F(ScanTest, CloseRequestDuringAScanEndsLikeACancel) {

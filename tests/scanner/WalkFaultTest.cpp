@@ -27,7 +27,7 @@ class ListFullAt : public platform::ControlView {
   void modelChanged(const platform::Control&, platform::Property what) override {
     if (what == platform::Property::Path && !m_failed && m_list.Path() == m_path) {
       m_failed = true;
-      platform::raiseError(platform::err::kListFull);
+      platform::raiseError(7);
     }
   }
 

@@ -69,6 +69,14 @@ bool runningUnderWine();
 // Folder for pictures and other output of the tests (RZ_TEST_OUTPUT, else a temp folder).
 std::filesystem::path testOutputDir();
 
+// The system's own error for a full disk (ENOSPC, ERROR_DISK_FULL), for a flush
+// to disk that fails (platform::setFlushToDisk).
+#ifdef _WIN32
+inline constexpr int kDiskFullError = 112;
+#else
+inline constexpr int kDiskFullError = 28;
+#endif
+
 }  // namespace testsupport
 
 namespace testsupport {

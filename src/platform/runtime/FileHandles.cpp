@@ -2,6 +2,7 @@
 // with CR LF. The system only opens, reads, writes, flushes and closes.
 #include "platform/runtime/FileHandles.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -18,6 +19,13 @@
 namespace platform {
 
 namespace {
+
+std::atomic<FlushToDisk> g_flushToDisk{nullptr};
+
+os::NativeError flushFileToDisk(os::File& file) {
+  const FlushToDisk flush = g_flushToDisk.load(std::memory_order_acquire);
+  return flush ? flush(file) : os::flushToDisk(file);
+}
 
 constexpr int16_t kMaxFileNumber = 511;
 constexpr size_t kOutputBuffer = 256 * 1024;
@@ -75,7 +83,7 @@ class BackgroundFlush {
       if (m_stop) return;
       m_requested = false;
       lock.unlock();
-      const os::NativeError e = os::flushToDisk(m_file);
+      const os::NativeError e = flushFileToDisk(m_file);
       lock.lock();
       if (e && !m_error) m_error = e;
     }
@@ -269,7 +277,7 @@ void CloseToDisk(int16_t fileNumber) {
     failure = os::errorNumber(e);
   }
   if (failure == 0) {
-    if (const os::NativeError e = os::flushToDisk(f->handle)) failure = os::errorNumber(e);
+    if (const os::NativeError e = flushFileToDisk(f->handle)) failure = os::errorNumber(e);
   }
   const os::NativeError closeFailure = os::closeFile(f->handle);
   if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
@@ -298,6 +306,10 @@ void CloseAll() {
       // End closes whatever it can.
     }
   }
+}
+
+void setFlushToDisk(FlushToDisk flush) {
+  g_flushToDisk.store(flush, std::memory_order_release);
 }
 
 }  // namespace platform

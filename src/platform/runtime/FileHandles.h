@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/os/Os.h"
+
 namespace platform {
 
 int16_t FreeFile();
@@ -33,5 +35,11 @@ void CloseToDisk(int16_t fileNumber);
 void NameReplacing(const std::string& oldPath, const std::string& newPath);
 // Closes every open handle, ignoring failures (End).
 void CloseAll();
+
+// Tests: the call that waits until a file's content is on its disk, in place of
+// the system's os::flushToDisk (a disk whose flush fails); nullptr restores it. It
+// may be called on a thread of the file's own.
+using FlushToDisk = os::NativeError (*)(os::File& file);
+void setFlushToDisk(FlushToDisk flush);
 
 }  // namespace platform

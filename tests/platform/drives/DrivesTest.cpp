@@ -343,13 +343,14 @@ TEST_F(DriveTableRead, CoveredMountsGetNoLetter) {
 
 TEST_F(DriveTableRead, ContentReachableThroughAnotherDriveGetsNoLetter) {
   // The machine finds every folder it is asked for as the same one, but for a
-  // folder deleted since it was bound; what it is asked is kept.
+  // folder deleted since it was bound and one replaced since by another folder of
+  // the same disk; what it is asked is kept.
   std::vector<std::string> asked;
   MountProbe probe = sampleMachine();
   probe.identity = [&](const std::string& path, uint64_t& device, uint64_t& inode) {
     asked.push_back(path);
     device = 2049;
-    inode = 2;
+    inode = path == "/home/anna/swap" ? 3 : 2;
     return path == "/home/anna/old" ? ENOENT : 0;
   };
   const DriveTable table = drivesOfMountTable(
@@ -366,6 +367,8 @@ TEST_F(DriveTableRead, ContentReachableThroughAnotherDriveGetsNoLetter) {
           // folders bound and deleted since: marked so in the table, or not found
           row(35, 20, "8:1", "/home/anna/tmp//deleted", "/srv/tmp", "ext4", "/dev/sda1") +
           row(36, 20, "8:1", "/home/anna/old", "/srv/old", "ext4", "/dev/sda1") +
+          // a folder bound and replaced since by another one of the same disk
+          row(42, 20, "8:1", "/home/anna/swap", "/srv/swap", "ext4", "/dev/sda1") +
           // one share at two points, told from the table alone
           row(37, 20, "0:70", "/", "/mnt/nas", "nfs4", "nas:/export") +
           row(38, 20, "0:70", "/", "/srv/nas", "nfs4", "nas:/export") +
@@ -377,7 +380,8 @@ TEST_F(DriveTableRead, ContentReachableThroughAnotherDriveGetsNoLetter) {
       sysDir(), probe);
   EXPECT_EQ(describe(table),
             (Lines{"C: / 3", "D: /media/a 3", "E: /media/photos 4", "F: /mnt/nas 4", "G: /mnt/p 3",
-                   "H: /mnt/v3a 4", "I: /mnt/v3b 4", "J: /srv/old 3", "K: /srv/tmp 3"}));
+                   "H: /mnt/v3a 4", "I: /mnt/v3b 4", "J: /srv/old 3", "K: /srv/swap 3",
+                   "L: /srv/tmp 3"}));
   for (const char* point : {"/srv/share", "/media/b", "/aaa", "/srv/nas"}) {
     EXPECT_TRUE(table.isMountPoint(point)) << point;
   }

@@ -1,6 +1,10 @@
 // File handles: lines in Windows-1252 with CR LF, flushes, and their failures.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "platform/Error.h"
 #include "platform/drives/Drives.h"
 #include "platform/runtime/FileHandles.h"
@@ -27,6 +31,7 @@ class FileHandles : public ::testing::Test {
   }
   void TearDown() override {
     CloseAll();
+    setFlushToDisk(nullptr);
     setSystemDrives(DriveTable{});
   }
   testsupport::TempDir dir;
@@ -50,7 +55,7 @@ TEST_F(FileHandles, WriteAndReadBackInWindows1252WithCrLf) {
   EXPECT_FALSE(Eof(in));
   EXPECT_EQ(LineInput(in), "VOLLSTÄNDIG!");
   EXPECT_TRUE(Eof(in));
-  EXPECT_EQ(errorOf([&] { LineInput(in); }), err::kInputPastEnd);
+  EXPECT_EQ(errorOf([&] { LineInput(in); }), 62);  // input past the end
   Close(in);
 }
 
@@ -87,14 +92,38 @@ TEST_F(FileHandles, ALongFileFlushedWhileWrittenIsWholeAndInOrderClosedEitherWay
   }
 }
 
+// The system reports a failed write-back once, to whichever flush comes first: a
+// failure of a flush in the background must fail the close, though the final
+// flush then succeeds.
+std::atomic<int> g_flushes{0};
+os::NativeError firstFlushFails(os::File&) {
+  return g_flushes++ == 0 ? testsupport::kDiskFullError : 0;
+}
+
+TEST_F(FileHandles, AFlushThatFailedInTheBackgroundFailsTheCloseEitherWay) {
+  setFlushToDisk(firstFlushFails);
+  for (const bool toDisk : {false, true}) {
+    g_flushes = 0;
+    OpenForOutput("C:\\lang.txt", 1);
+    for (int i = 0; i < 10000; ++i) PrintLine(1, std::string(1024, 'x'));  // 10 MB
+    // Until the flush asked for in the background has begun (one only asked for is
+    // left to the final flush).
+    for (int wait = 0; g_flushes == 0 && wait < 10000; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(g_flushes, 1) << toDisk;
+    EXPECT_EQ(errorOf([&] { toDisk ? CloseToDisk(1) : Close(1); }), 61) << toDisk;  // disk full
+  }
+}
+
 TEST_F(FileHandles, FailuresAreNumberedErrors) {
-  EXPECT_EQ(errorOf([] { OpenForInput("C:\\fehlt.txt", 1); }), err::kFileNotFound);
-  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\kein\\ordner.txt", 1); }), err::kPathNotFound);
-  EXPECT_EQ(errorOf([] { OpenForOutput("Q:\\x.txt", 1); }), err::kPathNotFound);
-  EXPECT_EQ(errorOf([] { PrintLine(7, "x"); }), err::kBadFileNameOrNumber);
+  EXPECT_EQ(errorOf([] { OpenForInput("C:\\fehlt.txt", 1); }), 53);          // file not found
+  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\kein\\ordner.txt", 1); }), 76);  // path not found
+  EXPECT_EQ(errorOf([] { OpenForOutput("Q:\\x.txt", 1); }), 76);
+  EXPECT_EQ(errorOf([] { PrintLine(7, "x"); }), 52);  // bad file number
   OpenForOutput("C:\\a.txt", 2);
-  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\b.txt", 2); }), err::kFileAlreadyOpen);
-  EXPECT_EQ(errorOf([] { LineInput(2); }), err::kBadFileMode);
+  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\b.txt", 2); }), 55);  // already open
+  EXPECT_EQ(errorOf([] { LineInput(2); }), 54);                   // bad file mode
   Close(2);
   Close(2);  // closing twice is no error
 }

@@ -43,35 +43,57 @@ class FindStringTest : public ::testing::Test {
   ComboBox combo{"Kombi", {0, 0, 1000, 300}, 1};
 };
 
-TEST_F(FindStringTest, PrefixSearchFromTheTopIgnoringCase) {
-  EXPECT_EQ(send(list, LB_FINDSTRING, -1, "apf"), 0);
-  EXPECT_EQ(send(list, LB_FINDSTRING, -1, "BIR"), 1);
-  EXPECT_EQ(send(list, LB_FINDSTRING, -1, "kirsche"), 3);
-  EXPECT_EQ(send(list, LB_FINDSTRING, -1, "irne"), LB_ERR);
-  EXPECT_EQ(send(list, LB_FINDSTRING, -1, "Birnen"), LB_ERR);
-}
-
-TEST_F(FindStringTest, ExactSearchWantsTheWholeEntry) {
-  EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, -1, "apfelMUS"), 2);
-  EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, -1, "apfelmu"), LB_ERR);
-  EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, 0, "apfel"), 4);
-  EXPECT_EQ(send(list, LB_FINDSTRING, 0, "apfel"), 2);
-}
-
-TEST_F(FindStringTest, TheSearchBeginsAfterTheStartAndWrapsAroundOnce) {
-  EXPECT_EQ(send(list, LB_FINDSTRING, 2, "apfel"), 4);
-  EXPECT_EQ(send(list, LB_FINDSTRING, 4, "apfel"), 0);  // past the end: from the top
-  EXPECT_EQ(send(list, LB_FINDSTRING, 3, "birne"), 1);
-  EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, 1, "birne"), 1);  // the start entry comes last
-  EXPECT_EQ(send(list, LB_FINDSTRING, 1, "Pflaume"), LB_ERR);
-}
-
-TEST_F(FindStringTest, AStartOutsideTheListSearchesFromTheTop) {
-  EXPECT_EQ(send(list, LB_FINDSTRING, 5, "apfel"), 0);
-  EXPECT_EQ(send(list, LB_FINDSTRING, 1000, "apfel"), 0);
-  EXPECT_EQ(send(list, LB_FINDSTRING, -7, "apfel"), 0);
-  EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, INTPTR_MAX, "APFEL"), 0);
-  EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, INTPTR_MIN, "Kirsche"), 3);
+TEST_F(FindStringTest, EachMessageFindsWhatUser32Finds) {
+  // The lists hold "Apfel", "Birne", "apfelmus", "Kirsche", "APFEL".
+  struct Row {
+    bool combo;  // sent to the combo box, else to the list box
+    uint32_t msg;
+    intptr_t start;
+    const char* text;  // nullptr: lParam 0
+    intptr_t found;
+    const char* why;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {false, LB_FINDSTRING, -1, "apf", 0, "a prefix, case ignored, from the top"},
+      {false, LB_FINDSTRING, -1, "BIR", 1, "a prefix in capitals"},
+      {false, LB_FINDSTRING, -1, "kirsche", 3, "a whole entry is a prefix too"},
+      {false, LB_FINDSTRING, -1, "irne", -1, "the middle of an entry is no prefix"},
+      {false, LB_FINDSTRING, -1, "Birnen", -1, "a text longer than the entry"},
+      {false, LB_FINDSTRINGEXACT, -1, "apfelMUS", 2, "the whole entry, case ignored"},
+      {false, LB_FINDSTRINGEXACT, -1, "apfelmu", -1, "exact: a prefix is not enough"},
+      {false, LB_FINDSTRINGEXACT, 0, "apfel", 4, "exact: after the start, past apfelmus"},
+      {false, LB_FINDSTRING, 0, "apfel", 2, "a prefix: apfelmus is the next after 0"},
+      {false, LB_FINDSTRING, 2, "apfel", 4, "the search begins after the start"},
+      {false, LB_FINDSTRING, 4, "apfel", 0, "after the last entry it goes on from the top"},
+      {false, LB_FINDSTRING, 3, "birne", 1, "it wraps around to entries before the start"},
+      {false, LB_FINDSTRINGEXACT, 1, "birne", 1, "the start entry itself comes last"},
+      {false, LB_FINDSTRING, 1, "Pflaume", -1, "one round, then it gives up"},
+      {false, LB_FINDSTRING, 5, "apfel", 0, "a start past the end: from the top"},
+      {false, LB_FINDSTRING, 1000, "apfel", 0, "a start far past the end: from the top"},
+      {false, LB_FINDSTRING, -7, "apfel", 0, "a start below -1: from the top"},
+      {false, LB_FINDSTRINGEXACT, INTPTR_MAX, "APFEL", 0, "the largest start: from the top"},
+      {false, LB_FINDSTRINGEXACT, INTPTR_MIN, "Kirsche", 3, "the smallest start: from the top"},
+      {true, CB_FINDSTRING, -1, "kir", 3, "a combo box answers its own messages"},
+      {true, CB_FINDSTRING, 0, "APF", 2, "a combo box searches after the start"},
+      {true, CB_FINDSTRINGEXACT, 0, "apfel", 4, "a combo box's exact search"},
+      {true, CB_FINDSTRINGEXACT, -1, "apf", -1, "a combo box's exact search wants it whole"},
+      {false, CB_FINDSTRING, -1, "Birne", 0, "a combo message to a list box is not understood"},
+      {false, CB_FINDSTRINGEXACT, -1, "Birne", 0, "nor its exact one"},
+      {true, LB_FINDSTRING, -1, "Birne", 0, "a list message to a combo box is not understood"},
+      {true, LB_FINDSTRINGEXACT, -1, "Birne", 0, "nor its exact one"},
+      {false, 0x180 /* LB_ADDSTRING */, 0, "neu", 0, "no other message is answered (nor added)"},
+      {false, 0, -1, "Birne", 0, "message 0 is not understood"},
+      {false, LB_FINDSTRING, -1, nullptr, -1, "no text: nothing to compare, nothing read"},
+      {true, CB_FINDSTRINGEXACT, -1, nullptr, -1, "no text to a combo box"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    const Control& c = row.combo ? static_cast<const Control&>(combo) : list;
+    EXPECT_EQ(SendMessageA(c.hwnd(), row.msg, row.start, textParam(row.text)), row.found)
+        << row.why;
+  }
+  EXPECT_EQ(list.ListCount(), 5);
 }
 
 TEST_F(FindStringTest, AnEmptyTextBeginsEveryEntry) {
@@ -82,31 +104,6 @@ TEST_F(FindStringTest, AnEmptyTextBeginsEveryEntry) {
   EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, -1, ""), LB_ERR);
   list.AddItem("");
   EXPECT_EQ(send(list, LB_FINDSTRINGEXACT, -1, ""), 5);
-}
-
-TEST_F(FindStringTest, ComboBoxesAnswerTheirOwnMessages) {
-  EXPECT_EQ(send(combo, CB_FINDSTRING, -1, "kir"), 3);
-  EXPECT_EQ(send(combo, CB_FINDSTRING, 0, "APF"), 2);
-  EXPECT_EQ(send(combo, CB_FINDSTRINGEXACT, 0, "apfel"), 4);
-  EXPECT_EQ(send(combo, CB_FINDSTRINGEXACT, -1, "apf"), CB_ERR);
-}
-
-TEST_F(FindStringTest, AMessageForTheOtherKindIsNotUnderstood) {
-  EXPECT_EQ(send(list, CB_FINDSTRING, -1, "Birne"), 0);
-  EXPECT_EQ(send(list, CB_FINDSTRINGEXACT, -1, "Birne"), 0);
-  EXPECT_EQ(send(combo, LB_FINDSTRING, -1, "Birne"), 0);
-  EXPECT_EQ(send(combo, LB_FINDSTRINGEXACT, -1, "Birne"), 0);
-}
-
-TEST_F(FindStringTest, OtherMessagesAreNotUnderstood) {
-  EXPECT_EQ(send(list, 0x180 /* LB_ADDSTRING */, 0, "neu"), 0);
-  EXPECT_EQ(list.ListCount(), 5);
-  EXPECT_EQ(send(list, 0, -1, "Birne"), 0);
-}
-
-TEST_F(FindStringTest, NoTextFindsNothingAndReadsNothing) {
-  EXPECT_EQ(SendMessageA(list.hwnd(), LB_FINDSTRING, -1, 0), LB_ERR);
-  EXPECT_EQ(SendMessageA(combo.hwnd(), CB_FINDSTRINGEXACT, -1, 0), CB_ERR);
 }
 
 TEST(MessagesTest, AnEmptyListFindsNothing) {
