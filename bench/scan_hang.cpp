@@ -111,8 +111,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: scan_hang --share DIR --out DIR --mode cancel|close|giveup\n");
     return 2;
   }
-  int qtArgc = 1;
-  qtui::QtHost qt(qtArgc, argv);
+  qtui::QtHost qt(argv[0]);
   ProbeHost host(qt);
   platform::setUiHost(&host);
   QCoreApplication::instance()->installEventFilter(&host.counter);

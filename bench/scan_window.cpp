@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   const char* program = "scan_window";
   const bench::Options options = bench::parseOptions(argc, argv, program);
 
-  qtui::QtHost host(argc, argv);
+  qtui::QtHost host(argv[0]);
   platform::setUiHost(&host);
   bench::prepareScan(options, program);
 

@@ -4,8 +4,8 @@
 #include "platform/runtime/LogFolder.h"
 #include "platform/runtime/Runtime.h"
 
-int main(int argc, char** argv) {
-  qtui::QtHost host(argc, argv);
+int main(int /*argc*/, char** argv) {
+  qtui::QtHost host(argv[0]);
   platform::setUiHost(&host);
   platform::App.Path = platform::executableFolder();
   platform::setFolderSystem(&platform::machineFolders());

@@ -139,8 +139,9 @@ void FormSpurlauf::INITIALIZESEARCH(const std::string& StartPath,
     Drive1.setDrive(drive);
   } catch (const platform::RuntimeError&) {
     // The drive list followed; only its handler failed, on the drive's current
-    // directory. The start path below is what counts.
-    if (Drive1.Drive() != platform::UCase(drive)) throw;
+    // directory. The start path below is what counts, unless the program ended
+    // while the handler waited for the drive.
+    if (platform::programEnded() || Drive1.Drive() != platform::UCase(drive)) throw;
   }
   Dir1.setPath(StartPath);
   File1.setPattern(Dateiendungen);

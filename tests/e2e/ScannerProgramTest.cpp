@@ -268,8 +268,9 @@ class ScannerProgram : public testing::Test {
   // `share`: with a network share whose folder "haengt" never answers, so that a
   // scan is still underway when the walk comes there. Where the machine cannot
   // mount it, Required skips the test and IfPossible starts the program alone.
+  // `arguments`: its command line.
   enum class Share { None, IfPossible, Required };
-  void startProgram(Share share = Share::None) {
+  void startProgram(Share share = Share::None, const std::vector<std::string>& arguments = {}) {
     bool hangingShare = share != Share::None;
 #ifndef RZ_HANGING_SHARE
     hangingShare = false;
@@ -288,11 +289,13 @@ class ScannerProgram : public testing::Test {
     if (hangingShare) {
 #ifdef RZ_HANGING_SHARE
       fs::create_directories(m_root / "share");
-      m_app = Child(RZ_HANGING_SHARE,
-                    {(m_root / "share").string(), RZ_ERROR_FS, m_program.string()}, options);
+      std::vector<std::string> command = {(m_root / "share").string(), RZ_ERROR_FS,
+                                          m_program.string()};
+      command.insert(command.end(), arguments.begin(), arguments.end());
+      m_app = Child(RZ_HANGING_SHARE, command, options);
 #endif
     } else {
-      m_app = Child(m_program.string(), {}, options);
+      m_app = Child(m_program.string(), arguments, options);
     }
 
     const auto deadline = Clock::now() + kWindowTimeout;
@@ -303,7 +306,7 @@ class ScannerProgram : public testing::Test {
           GTEST_SKIP() << "this machine allows no FUSE mount in a private mount namespace";
         }
         hangingShare = false;
-        m_app = Child(m_program.string(), {}, options);
+        m_app = Child(m_program.string(), arguments, options);
         continue;
       }
       ASSERT_TRUE(m_app.running()) << "the program ended before showing its window ("
@@ -772,6 +775,16 @@ TEST_F(ScannerProgram, ClosingTheWindowBeforeAnyScanWritesNoLog) {
     names.push_back(e.path().filename().string());
   }
   EXPECT_EQ(names, std::vector<std::string>{"rozozovuvor-ororuzi"});
+}
+
+// The program takes no command line: what Qt would take for its own options (a
+// platform without a screen, a window title, a mirrored layout, a style) changes
+// nothing. The window shows on the X server under its own title.
+TEST_F(ScannerProgram, ArgumentsAreIgnoredAndTheWindowShowsUnderItsOwnTitle) {
+  ASSERT_NO_FATAL_FAILURE(startProgram(Share::None, {"-platform", "offscreen", "-qwindowtitle", "X",
+                                                     "-reverse", "-style", "fusion", "x"}));
+  ASSERT_NO_FATAL_FAILURE(requestClose());
+  ASSERT_NO_FATAL_FAILURE(expectCleanExit("the close request while idle"));
 }
 
 // A scan killed at any moment, from its first millisecond on, leaves nothing

@@ -13,10 +13,6 @@ namespace qttest {
 
 namespace {
 
-int g_argc = 1;
-char g_name[] = "qt_tests";
-char* g_argv[] = {g_name, nullptr};
-
 std::unique_ptr<qtui::QtHost>& theHost() {
   static std::unique_ptr<qtui::QtHost> host;
   return host;
@@ -35,7 +31,7 @@ class QtEnvironment : public testing::Environment {
 }  // namespace
 
 qtui::QtHost& host() {
-  if (!theHost()) theHost() = std::make_unique<qtui::QtHost>(g_argc, g_argv);
+  if (!theHost()) theHost() = std::make_unique<qtui::QtHost>("qt_tests");
   platform::setUiHost(theHost().get());
   return *theHost();
 }

@@ -256,6 +256,9 @@ class BrokenDiskTest : public ScanTest {
     const int rc = testsupport::runWithPrivateMounts([&]() -> int {
       const pid_t fs = ::fork();
       if (fs == 0) {
+        // What the file system writes ("--spaet": the folders it was asked for).
+        const int out = ::open(asked().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out >= 0 && ::dup2(out, STDOUT_FILENO) >= 0) ::close(out);
         ::execl(RZ_ERROR_FS, RZ_ERROR_FS, d.path().c_str(), share, static_cast<char*>(nullptr));
         _exit(127);
       }
@@ -265,6 +268,7 @@ class BrokenDiskTest : public ScanTest {
         ::usleep(10000);
       }
       if (now.st_dev == before.st_dev) return 3;
+      const bool failedBefore = ::testing::Test::HasFailure();
       std::vector<platform::Drive> drives = {
           {'C', c.path().string(), platform::DRIVE_FIXED, "ext4", "x"},
           share ? platform::Drive{'D', d.path().string(), platform::DRIVE_REMOTE, "fuse.sshfs",
@@ -277,14 +281,26 @@ class BrokenDiskTest : public ScanTest {
       scanAndReport(fs);
       ::kill(fs, SIGKILL);
       ::waitpid(fs, nullptr, 0);
-      return 0;
+      // A failed expectation of the child's is only printed there.
+      return ::testing::Test::HasFailure() && !failedBefore ? 4 : 0;
     });
     if (rc == testsupport::kNoPrivateMounts || rc == 3) {
       return "this machine allows no FUSE mount in a private mount namespace";
     }
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(rc, 0) << "the child scan failed (4: an expectation of its own, above)";
     return {};
 #endif
+  }
+
+  std::filesystem::path asked() const {
+    return prog.path() / "asked.txt";
+  }
+  // The lines the file system wrote ("--spaet": the folders it was asked for).
+  std::vector<std::string> askedLines() const {
+    std::vector<std::string> lines;
+    std::ifstream in(asked());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
   }
 
   // D: a share whose folder haengt never answers, scanned first, then C:; the
@@ -445,6 +461,41 @@ TEST_F(BrokenDiskTest, CancelWhileAShareDoesNotAnswerEndsTheScanAtOnce) {
   if (!cannot.empty()) GTEST_SKIP() << cannot;
   EXPECT_THAT(logLines(), ElementsAre(kHeader, kCancel, kNote1, kNote2, kNote3));
   EXPECT_EQ(reported().size(), 5u);  // nothing after the cancel
+}
+
+// "abbrechen" and the close request while the drive list's change waits for D:
+// (it points Dir1 at D:'s root, which answers only when told): D: answers right
+// after the end, and no folder of D: is read after it, nor a line written.
+TEST_F(BrokenDiskTest, CancelOrCloseWhileTheDriveChangeWaitsReadsNothingOfThatDriveAfterwards) {
+  c.file("c.txt");
+  // The walk's own reads only: the read-ahead would read the root's subdirectories
+  // as soon as it is answered; the end of the walk drops them.
+  platform::DirectoryReaders::process().setReadAhead(false);
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "close request" : "click on \"abbrechen\"");
+    const std::string cannot = withBrokenDisk(
+        [&](pid_t fs) {
+          host.atKeepAlive([&] {
+            if (askedLines().empty()) return false;  // a wait for C:
+            scanner::FormSpurlauf& form = *scanner::mainWindow();
+            close ? form.requestClose() : form.CommandStartCancel.click();
+            ::kill(fs, SIGUSR1);
+            // D:'s root is answered, and the answer reaches the reader.
+            for (int i = 0; i < 500 && askedLines().size() < 2; ++i) ::usleep(10000);
+            ::usleep(100000);
+            return true;
+          });
+          report(scan());
+        },
+        "--spaet");
+    if (!cannot.empty()) GTEST_SKIP() << cannot;
+    EXPECT_THAT(askedLines(), ElementsAre("opendir /", "readdir /"));
+    EXPECT_THAT(logLines(), ElementsAre(kHeader, "C:\\c.txt", kCancel));
+    EXPECT_THAT(
+        reported(),
+        ElementsAre("SCAN-START: 12-06-2026 14:05:09", "Gefundene Festplatten: C, D",
+                    "Festplatte C:\\ wird gescannt...", "Festplatte D:\\ wird gescannt..."));
+  }
 }
 
 TEST_F(ScanTest, DirectoryLargerThanSixteenBitCountsIsListedWhole) {

@@ -1,13 +1,15 @@
 // A small FUSE file system for the tests: fixed folders and files, and folders
 // that fail as a broken disk does. Usage: rz_error_fs MOUNTPOINT [--haengt |
-// --haengt-beim-lesen | --langsam] (stays in the foreground, single-threaded, until
+// --haengt-beim-lesen | --langsam | --spaet] (stays in the foreground, single-threaded, until
 // unmounted or killed). With --haengt it is typed as sshfs, answers on several
 // threads, and has a folder /haengt whose opening never gets an answer, as a share
 // whose server no longer answers there; with --haengt-beim-lesen the same, but
 // /haengt opens and its reading never gets an answer (the server stopped between
 // the two). With --langsam it is a share that answers every reading of a folder
 // after 2 ms, and has 64 more folders /langsam/00 to /langsam/63 with a file a.txt
-// each.
+// each. With --spaet it is a share whose root opens only once the file system got
+// SIGUSR1, and it writes each opening and reading of a folder to its standard
+// output ("opendir /gut", "readdir /gut").
 //
 //   /gut/a.txt      a file
 //   /gut/b.txt      a file
@@ -19,7 +21,10 @@
 #include <fuse.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -41,6 +46,19 @@ constexpr Node kNodes[] = {
 enum class Hang { No, Opening, Reading };
 Hang g_hang = Hang::No;
 bool g_slow = false;
+bool g_late = false;
+std::atomic<bool> g_rootAnswers{false};  // --spaet: SIGUSR1 came
+
+void answerRoot(int) {
+  g_rootAnswers = true;
+}
+
+// --spaet: one line on standard output for each call on a folder.
+void record(const char* call, const char* path) {
+  if (!g_late) return;
+  std::printf("%s %s\n", call, path);
+  std::fflush(stdout);
+}
 
 // /langsam, /langsam/NN and /langsam/NN/a.txt (--langsam): whether `path` is one,
 // and whether a folder.
@@ -84,6 +102,8 @@ int getattr(const char* path, struct stat* st, fuse_file_info*) {
 }
 
 int opendir(const char* path, fuse_file_info*) {
+  record("opendir", path);
+  while (g_late && std::strcmp(path, "/") == 0 && !g_rootAnswers) ::usleep(1000);
   bool folder = false;
   if (isSlowNode(path, folder)) return folder ? 0 : -ENOTDIR;
   const Node* n = find(path);
@@ -113,6 +133,7 @@ int readSlowFolder(const std::string& path, void* buf, fuse_fill_dir_t fill) {
 
 int readdir(const char* path, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_info*,
             fuse_readdir_flags) {
+  record("readdir", path);
   if (g_slow) ::usleep(2000);
   bool folder = false;
   if (isSlowNode(path, folder)) return readSlowFolder(path, buf, fill);
@@ -146,7 +167,14 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[2], "--haengt") == 0) g_hang = Hang::Opening;
   if (argc == 3 && std::strcmp(argv[2], "--haengt-beim-lesen") == 0) g_hang = Hang::Reading;
   if (argc == 3 && std::strcmp(argv[2], "--langsam") == 0) g_slow = true;
-  const bool share = g_hang != Hang::No || g_slow;
+  if (argc == 3 && std::strcmp(argv[2], "--spaet") == 0) g_late = true;
+  if (g_late) {
+    struct sigaction answer {};
+    answer.sa_handler = answerRoot;
+    answer.sa_flags = SA_RESTART;
+    ::sigaction(SIGUSR1, &answer, nullptr);
+  }
+  const bool share = g_hang != Hang::No || g_slow || g_late;
   if (argc != 2 && !share) return 2;
   fuse_operations ops{};
   ops.getattr = getattr;

@@ -130,13 +130,13 @@ note_lines=(
 # Past the double-click time (a click within it belongs to the click on "start").
 cancel_delay=0.6
 
-# Starts the program from a folder of its own on C: (the log lands beside it) and
-# waits for its window. Sets program_pid and window.
-start_program() {  # program.exe folder-name
+# Starts the program from a folder of its own on C: (the log lands beside it),
+# with the arguments given, and waits for its window. Sets program_pid and window.
+start_program() {  # program.exe folder-name [argument...]
   local folder="$WINEPREFIX/drive_c/$2"
   mkdir -p "$folder"
   cp "$1" "$folder/rozozovuvor-ororuzi.exe"
-  (cd "$folder" && exec env LC_ALL=C.UTF-8 WINEDEBUG="${RZ_E2E_WINEDEBUG:-$WINEDEBUG}" wine 'C:\'"$2"'\rozozovuvor-ororuzi.exe') >"$work/$2.out" 2>&1 &
+  (cd "$folder" && exec env LC_ALL=C.UTF-8 WINEDEBUG="${RZ_E2E_WINEDEBUG:-$WINEDEBUG}" wine 'C:\'"$2"'\rozozovuvor-ororuzi.exe' "${@:3}") >"$work/$2.out" 2>&1 &
   program_pid=$!
   window=
   for _ in $(seq 300); do

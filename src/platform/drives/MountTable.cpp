@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -121,21 +122,56 @@ bool readsOne(const std::filesystem::path& file) {
   return in.get(c) && c == '1';
 }
 
-// sysfs keeps a folder per block device under dev/block/<major>:<minor>. A
+// Opened LUKS volumes and LVM volumes stack at most a few devices deep (LVM on
+// LUKS on md is three); a deeper chain of slaves is a loop.
+constexpr int kMaxStackedDevices = 8;
+
+// Whether the disks under the block device folder `dir` are removable. A
 // partition's folder holds a "partition" file and sits in its disk's folder, and
-// only the disk knows whether it is removable. File systems that report an
-// anonymous device (btrfs) are found through their source name under class/block.
+// only the disk knows. A device-mapper or md device (an opened LUKS volume, an
+// LVM volume, a RAID) names the devices it is built on in slaves/ and is never
+// removable itself: it is removable when all of them are.
+bool disksAreRemovable(std::filesystem::path dir, int depth) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // "<partition>/.." is resolved by the kernel after following the symbolic link.
+  if (fs::exists(dir / "partition", ec)) dir /= "..";
+  bool stacked = false;
+  for (fs::directory_iterator it(dir / "slaves", ec), end; !ec && it != end; it.increment(ec)) {
+    if (depth == kMaxStackedDevices || !disksAreRemovable(it->path(), depth + 1)) return false;
+    stacked = true;
+  }
+  return stacked || readsOne(dir / "removable");
+}
+
+// The folder of the device-mapper device called `name` (/dev/mapper/<name>):
+// sysfs lists it as dm-<n> with its name in dm/name.
+std::filesystem::path mapperDevice(const std::filesystem::path& classBlock, std::string_view name) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator it(classBlock, ec), end; !ec && it != end; it.increment(ec)) {
+    std::ifstream in(it->path() / "dm" / "name");
+    std::string line;
+    if (std::getline(in, line) && line == name) return it->path();
+  }
+  return {};
+}
+
+// sysfs keeps a folder per block device under dev/block/<major>:<minor>. File
+// systems that report an anonymous device (btrfs) are found through their source
+// name under class/block, or for /dev/mapper/<name> by the mapper's name.
 bool isRemovable(const os::MountRow& m, const std::string& sysDir) {
   namespace fs = std::filesystem;
+  constexpr std::string_view kMapper = "/dev/mapper/";
   std::error_code ec;
   fs::path dir = fs::path(sysDir) / "dev" / "block" /
                  (std::to_string(m.major) + ":" + std::to_string(m.minor));
-  if (!fs::exists(dir, ec) && m.source.starts_with("/dev/")) {
+  if (!fs::exists(dir, ec) && m.source.starts_with(kMapper)) {
+    dir = mapperDevice(fs::path(sysDir) / "class" / "block", m.source.substr(kMapper.size()));
+  } else if (!fs::exists(dir, ec) && m.source.starts_with("/dev/")) {
     dir = fs::path(sysDir) / "class" / "block" / fs::path(m.source).filename();
   }
-  // "<partition>/.." is resolved by the kernel after following the symbolic link.
-  if (fs::exists(dir / "partition", ec)) dir /= "..";
-  return readsOne(dir / "removable");
+  return !dir.empty() && disksAreRemovable(dir, 0);
 }
 
 bool isRemote(const os::MountRow& m) {

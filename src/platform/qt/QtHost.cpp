@@ -36,8 +36,11 @@ constexpr qint64 kPumpIntervalNs =
 
 }  // namespace
 
-QtHost::QtHost(int& argc, char** argv)
-    : m_app(std::make_unique<QApplication>(argc, argv)), m_updates(kRepaintInterval) {
+QtHost::QtHost(const char* programName)
+    : m_programName(programName ? programName : "rozozovuvor-ororuzi"),
+      m_argv{m_programName.data(), nullptr},
+      m_app(std::make_unique<QApplication>(m_argc, m_argv.data())),
+      m_updates(kRepaintInterval) {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   // Only End ends the program; a hidden last window does not.
   QApplication::setQuitOnLastWindowClosed(false);

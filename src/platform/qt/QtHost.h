@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <array>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -25,8 +26,10 @@ inline constexpr const char* kApplicationTitle = "Rozozovuvor-Ororuzi";
 class QtHost final : public platform::UiHost {
  public:
   // Creates the QApplication (one per process) with the windows' default font.
-  // `argc` and `argv` must outlive the host.
-  QtHost(int& argc, char** argv);
+  // The program takes no command line: Qt is given `programName` (argv[0]; may be
+  // null) and no argument, so that none of its own options (-platform, -style,
+  // -qwindowtitle, -reverse, ...) acts on the program.
+  explicit QtHost(const char* programName);
   // Destroys the windows (detaching them from their forms) and the application;
   // if this is the current host, the headless one takes over.
   ~QtHost() override;
@@ -70,6 +73,11 @@ class QtHost final : public platform::UiHost {
   void dropDeadWindows();
   bool anyWindowVisible() const;
 
+  // Qt's command line: the program's name only. Declared before m_app, which
+  // keeps them for its lifetime.
+  std::string m_programName;
+  int m_argc = 1;
+  std::array<char*, 2> m_argv{};
   std::unique_ptr<QApplication> m_app;
   UpdateQueue m_updates;
   std::vector<std::unique_ptr<FormWindow>> m_windows;

@@ -188,7 +188,7 @@ TEST_F(DriveClassification, FileSystemTypes) {
   }
 }
 
-TEST_F(DriveClassification, RemovableDisksAndTheirPartitionsFromSysfs) {
+TEST_F(DriveClassification, RemovableDisksAndThePartitionsAndVolumesOnThemFromSysfs) {
   // A sysfs tree as the kernel lays it out: dev/block/<major>:<minor> links to the
   // device's folder; a partition's folder sits in its disk's folder.
   m_temp.file("sys/devices/pci/block/sda/removable", "0\n");
@@ -205,6 +205,30 @@ TEST_F(DriveClassification, RemovableDisksAndTheirPartitionsFromSysfs) {
   fs::create_directory_symlink("../../devices/usb/block/sdb/sdb1", sys / "dev/block/8:17");
   fs::create_directory_symlink("../../devices/usb/block/sr0", sys / "dev/block/11:0");
   fs::create_directory_symlink("../../devices/usb/block/sdb/sdb1", sys / "class/block/sdb1");
+  // Device-mapper devices (opened LUKS volumes, LVM volumes) name the devices under
+  // them in slaves/ and are never removable themselves: dm-0 is a LUKS volume on
+  // the stick, dm-1 one on the fixed disk, dm-2 an LVM volume inside dm-0, dm-3
+  // spans the stick and the fixed disk, dm-4 and dm-5 name each other.
+  const std::vector<std::pair<int, std::vector<std::string>>> mapped = {
+      {0, {"../../../../usb/block/sdb/sdb1"}},
+      {1, {"../../../../pci/block/sda/sda2"}},
+      {2, {"../../dm-0"}},
+      {3, {"../../../../usb/block/sdb/sdb1", "../../../../pci/block/sda/sda2"}},
+      {4, {"../../dm-5"}},
+      {5, {"../../dm-4"}}};
+  for (const auto& [n, slaves] : mapped) {
+    const std::string dm = "dm-" + std::to_string(n);
+    m_temp.file("sys/devices/virtual/block/" + dm + "/removable", "0\n");
+    m_temp.file("sys/devices/virtual/block/" + dm + "/dm/name", "luks-" + dm + "\n");
+    m_temp.dir("sys/devices/virtual/block/" + dm + "/slaves");
+    for (const std::string& slave : slaves) {
+      fs::create_directory_symlink(
+          slave, sys / "devices/virtual/block" / dm / "slaves" / fs::path(slave).filename());
+    }
+    fs::create_directory_symlink("../../devices/virtual/block/" + dm,
+                                 sys / "dev/block" / ("254:" + std::to_string(n)));
+    fs::create_directory_symlink("../../devices/virtual/block/" + dm, sys / "class/block" / dm);
+  }
 
   const DriveTable table =
       load(kExt4Root + row(30, 20, "8:17", "/", "/media/stick", "vfat", "/dev/sdb1") +
@@ -213,17 +237,29 @@ TEST_F(DriveClassification, RemovableDisksAndTheirPartitionsFromSysfs) {
            row(33, 20, "11:0", "/", "/media/cd", "iso9660", "/dev/sr0") +
            row(34, 20, "0:45", "/", "/media/btrfs", "btrfs", "/dev/sdb1") +
            row(35, 20, "259:1", "/", "/mnt/nvme", "ext4", "/dev/nvme0n1p1") +
-           row(36, 20, "254:3", "/", "/mnt/crypt", "ext4", "/dev/mapper/crypt"));
+           row(36, 20, "254:13", "/", "/mnt/crypt", "ext4", "/dev/mapper/crypt") +
+           row(37, 20, "254:0", "/", "/media/luks", "ext4", "/dev/mapper/luks-dm-0") +
+           row(38, 20, "254:1", "/", "/mnt/luks", "ext4", "/dev/mapper/luks-dm-1") +
+           row(39, 20, "254:2", "/", "/media/lvm-in-luks", "xfs", "/dev/mapper/luks-dm-2") +
+           row(40, 20, "254:3", "/", "/mnt/stick-and-disk", "ext4", "/dev/mapper/luks-dm-3") +
+           row(41, 20, "254:4", "/", "/mnt/loop", "ext4", "/dev/mapper/luks-dm-4") +
+           row(42, 20, "0:46", "/", "/media/btrfs-luks", "btrfs", "/dev/mapper/luks-dm-0"));
   // The disks a scan covers first, then removable and CD-ROM drives.
   EXPECT_EQ(describe(table), (Lines{
                                  "C: / 3",
                                  "D: /mnt/crypt 3",  // not in sysfs
                                  "E: /mnt/data 3",   // partition of a fixed disk
-                                 "F: /mnt/nvme 3",
-                                 "G: /media/btrfs 2",  // anonymous device, found by its source
-                                 "H: /media/cd 5",     // a disc in a removable drive is a CD-ROM
-                                 "I: /media/stick 2",  // partition of a removable disk
-                                 "J: /media/whole 2",
+                                 "F: /mnt/loop 3",   // slaves that loop: no disk found
+                                 "G: /mnt/luks 3",   // LUKS on the fixed disk
+                                 "H: /mnt/nvme 3",
+                                 "I: /mnt/stick-and-disk 3",  // not all of it removable
+                                 "J: /media/btrfs 2",       // anonymous device, found by its source
+                                 "K: /media/btrfs-luks 2",  // the same, by the mapper's name
+                                 "L: /media/cd 5",    // a disc in a removable drive is a CD-ROM
+                                 "M: /media/luks 2",  // LUKS on the stick's partition
+                                 "N: /media/lvm-in-luks 2",  // LVM inside that LUKS volume
+                                 "O: /media/stick 2",        // partition of a removable disk
+                                 "P: /media/whole 2",
                              }));
 }
 
