@@ -128,15 +128,15 @@ std::string SshfsShare::start(const ShareOptions& options) {
 }
 
 void SshfsShare::stop() {
-  // sshfs unmounts the share when it ends on SIGTERM; one that cannot (its server
-  // stopped) is killed, and its mount taken away here.
-  if (m_sshfs > 0) endChild(m_sshfs, SIGTERM, std::chrono::seconds(1));
+  // The proxy writes its counts and ends its servers: sshfs sees its connection
+  // end, unmounts the share and ends, also when the server was stopped.
+  if (m_proxy > 0) endChild(m_proxy, SIGTERM, std::chrono::seconds(2));
+  if (m_sshfs > 0) endChild(m_sshfs, SIGTERM, std::chrono::seconds(2));
+  // A mount left behind (sshfs killed) is taken away here.
   struct stat now {};
   if (!m_mountPoint.empty() &&
       (::stat(m_mountPoint.c_str(), &now) != 0 || now.st_dev != m_folderDevice))
     ::umount2(m_mountPoint.c_str(), MNT_DETACH);
-  // The proxy writes its counts and ends its servers.
-  if (m_proxy > 0) endChild(m_proxy, SIGTERM, std::chrono::seconds(2));
   if (m_proxyOutput >= 0) ::close(m_proxyOutput);
   m_sshfs = m_proxy = m_server = m_proxyOutput = -1;
   m_mountPoint.clear();

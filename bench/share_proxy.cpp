@@ -148,12 +148,11 @@ struct Direction {
   void read(Nanos delay) {
     char buffer[65536];
     const ssize_t n = ::read(from, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno != EAGAIN && errno != EINTR) fail();
-      return;
-    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
     const Nanos due = now() + delay;
-    if (n == 0) {
+    // A reset (a server killed with requests unread) ends the stream as its end
+    // does: the other side learns of it in its time.
+    if (n <= 0) {
       ended = true;
       endDue = due;
       return;

@@ -4,6 +4,7 @@
 // types it is drive D:, scanned before C:. Its server dies or stops answering in
 // the middle of a scan.
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +22,14 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
 constexpr int kCannotShare = 78;
+
+// A scan that waits for a stopped server for good is ended after this: the
+// server is killed, every wait ends with an error and the test fails on its log.
+constexpr unsigned kWatchdogSeconds = 30;
+volatile pid_t g_server = -1;
+void killServer(int) {
+  ::kill(g_server, SIGKILL);
+}
 
 std::vector<std::string> sorted(std::vector<std::string> v) {
   std::sort(v.begin(), v.end());
@@ -75,7 +84,11 @@ class ShareScanTest : public ScanTest {
           {'P', prog.path().string(), platform::DRIVE_FIXED, "ext4", "x"},
       }));
       app::ScanDrives = {"D:\\", "C:\\"};
+      g_server = share.serverPid();
+      ::signal(SIGALRM, killServer);
+      ::alarm(kWatchdogSeconds);
       work(share);
+      ::alarm(0);
       std::ofstream status(result("status"), std::ios::binary);
       for (const std::string& line : statusLines()) status << line << "\n";
       return 0;
