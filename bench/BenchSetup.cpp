@@ -83,8 +83,22 @@ void prepareScan(const Options& options, const char* program) {
     app::ScanDrives = app::ListScanDrives();
     platform::App.Path = platform::systemDrives().hostToView(options.out);
   } else {
+    // A root that is a mount of its own (a network share) is typed as the
+    // machine's mount table types it; a generated tree is not, and the table is
+    // then not read (it would be timed with the scan's process).
+    platform::Drive root{'C', options.root, platform::DRIVE_FIXED, "ext4", "bench"};
+    struct stat rootStat {};
+    struct stat parentStat {};
+    if (::stat(options.root.c_str(), &rootStat) == 0 &&
+        ::stat((options.root + "/..").c_str(), &parentStat) == 0 &&
+        rootStat.st_dev != parentStat.st_dev) {
+      const platform::DriveTable machine = platform::DriveTable::fromSystem();
+      for (const platform::Drive& d : machine.drives()) {
+        if (d.mountPoint == options.root) root = {'C', d.mountPoint, d.type, d.fsType, d.source};
+      }
+    }
     platform::setSystemDrives(platform::DriveTable::fromDrives({
-        {'C', options.root, platform::DRIVE_FIXED, "ext4", "bench"},
+        root,
         {'P', options.out, platform::DRIVE_FIXED, "ext4", "bench"},
     }));
     app::ScanDrives = {"C:\\"};

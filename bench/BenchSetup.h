@@ -2,6 +2,8 @@
 //
 // A scan of a generated tree: drive C: is the tree's root and P: the output
 // folder, which holds the program folder (App.Path = "P:\") and so the scan log.
+// A tree that is a mount of its own (the network share of share_run) keeps the
+// type the machine's mount table gives it ("fuse.sshfs", a network drive).
 // A scan of the machine (--machine): the machine's own drive table and scan drives
 // (as Main builds them); the program folder is the output folder under whatever
 // letter the table gives it. Either way the real main window, walk and log run.

@@ -1,6 +1,6 @@
 // make_tree: builds a deterministic directory tree for the scan benchmark.
 //
-//   make_tree [--seed N] [--no-wide] [--only-wide N] [--only-deep N] TARGET
+//   make_tree [--seed N] [--no-wide] [--only-wide N] [--only-deep N] [--share] TARGET
 //
 // The default tree (about 200,000 empty files in about 25,000 directories):
 //   Großes Verzeichnis/   50,000 files side by side
@@ -11,7 +11,9 @@
 // directories hold names that differ only in case. --no-wide leaves out
 // viele.Ordner and nothing else; --only-wide N makes a tree that is just one
 // directory with N subdirectories; --only-deep N one chain of N nested
-// directories "t", each holding one file "x". Each part draws from its own random stream,
+// directories "t", each holding one file "x"; --share the tree of the network
+// share rows: 2,500 directories up to 9 levels deep with 0-18 files each (about
+// 20,000 files), named as the default tree's. Each part draws from its own random stream,
 // so the same seed gives the same tree, byte for byte, with or without a part.
 // TARGET must not exist or be empty. Prints what it made.
 #include <fcntl.h>
@@ -165,10 +167,11 @@ void makeWideDirectory(Builder& b, int root, uint32_t subdirs, Random rnd) {
   ::close(dir);
 }
 
-// A directory with some files and up to `dirs` directories below it, shared
-// out evenly among its subdirectories so the tree grows in breadth and depth.
-void makeRandomTree(Builder& b, int dir, uint32_t depth, uint64_t dirs, Random& rnd) {
-  fillWithFiles(b, dir, rnd.chance(10) ? 0 : rnd.below(65), rnd);
+// A directory with 0 to `mostFiles` files and up to `dirs` directories below it,
+// shared out evenly among its subdirectories so the tree grows in breadth and depth.
+void makeRandomTree(Builder& b, int dir, uint32_t depth, uint64_t dirs, Random& rnd,
+                    uint32_t mostFiles = 64) {
+  fillWithFiles(b, dir, rnd.chance(10) ? 0 : rnd.below(mostFiles + 1), rnd);
   if (dirs == 0 || depth >= 9) return;
   const uint64_t branching = depth < 2 ? 10 : 2 + rnd.below(5);
   const uint64_t n = branching < dirs ? branching : dirs;
@@ -177,7 +180,7 @@ void makeRandomTree(Builder& b, int dir, uint32_t depth, uint64_t dirs, Random& 
     const uint64_t share = below / (n - i);
     below -= share;
     const int sub = b.makeDirectory(dir, folderName(static_cast<uint32_t>(i), rnd), depth + 1);
-    makeRandomTree(b, sub, depth + 1, share, rnd);
+    makeRandomTree(b, sub, depth + 1, share, rnd, mostFiles);
     ::close(sub);
   }
 }
@@ -213,7 +216,8 @@ void makeChain(Builder& b, int root, uint32_t levels) {
 
 void usage() {
   std::fprintf(stderr,
-               "usage: make_tree [--seed N] [--no-wide] [--only-wide N] [--only-deep N] TARGET\n");
+               "usage: make_tree [--seed N] [--no-wide] [--only-wide N] [--only-deep N] [--share] "
+               "TARGET\n");
   std::exit(2);
 }
 
@@ -224,6 +228,7 @@ int main(int argc, char** argv) {
   bool wide = true;
   uint32_t onlyWide = 0;
   uint32_t onlyDeep = 0;
+  bool share = false;
   std::string target;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -237,6 +242,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--only-deep" && i + 1 < argc) {
       onlyDeep = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
       if (onlyDeep == 0) usage();
+    } else if (arg == "--share") {
+      share = true;
     } else if (!arg.empty() && arg[0] != '-' && target.empty()) {
       target = arg;
     } else {
@@ -266,6 +273,9 @@ int main(int argc, char** argv) {
     makeWideDirectory(b, root, onlyWide, Random(seed * 7 + 2));
   } else if (onlyDeep > 0) {
     makeChain(b, root, onlyDeep);
+  } else if (share) {
+    Random rnd(seed * 7 + 6);
+    makeRandomTree(b, root, 0, 2499, rnd, 18);
   } else {
     makeBigDirectory(b, root, Random(seed * 7 + 1));
     if (wide) makeWideDirectory(b, root, 20000, Random(seed * 7 + 2));
