@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "SshfsShare.h"
+#include "platform/drives/MountTable.h"
 #include "scanner/ScanFixture.h"
 
 namespace scantest {
@@ -72,7 +73,7 @@ class ShareScanTest : public ScanTest {
         std::ofstream(result("why")) << why;
         return kCannotShare;
       }
-      const auto table = platform::DriveTable::fromMountInfo("/proc/self/mountinfo");
+      const auto table = platform::drivesOfMountInfoFile("/proc/self/mountinfo");
       const auto found =
           std::find_if(table.drives().begin(), table.drives().end(),
                        [&](const auto& drive) { return drive.mountPoint == d.path(); });

@@ -9,7 +9,7 @@ namespace platform {
 namespace {
 
 ListingCache& processCache() {
-  static ListingCache cache(os::descriptorBudget());
+  static ListingCache cache;
   return cache;
 }
 

@@ -41,8 +41,6 @@ bool sameIdentity(const DirectoryListing& l, const os::Identity& id) {
 
 }  // namespace
 
-ListingCache::ListingCache(size_t descriptorBudget) : m_budget(descriptorBudget) {}
-
 std::string_view ListingCache::keptPath(const Kept& k) const {
   return std::string_view(m_keptPath).substr(0, k.pathLength);
 }
@@ -152,7 +150,7 @@ std::shared_ptr<const DirectoryListing> ListingCache::list(
   if (found) m_kept.pop_back();
   // The innermost directories keep their descriptors: when there are too many,
   // the outermost one gives its up (popKept gets it back through "..").
-  if (SharedDirectory::openCount() >= m_budget) {
+  if (!DescriptorBudget::process().hasRoom()) {
     for (Kept& outer : m_kept) {
       if (outer.dir) {
         outer.dir.reset();

@@ -8,11 +8,11 @@
 // change times) is the same. Memory stays bounded by the entries of the
 // directories on the current path.
 //
-// While the system's descriptor budget allows, each kept directory stays open, so
-// that a child is opened relative to it and a check costs one fstat: paths are
-// never resolved from the root again, however deep the tree. When the budget runs
-// out the outermost kept directories give their descriptors up and get them back
-// through ".." on the way out.
+// While the descriptor budget (DescriptorBudget::process()) allows, each kept
+// directory stays open, so that a child is opened relative to it and a check costs
+// one fstat: paths are never resolved from the root again, however deep the tree. When the budget
+// runs out the outermost kept directories give their descriptors up and get them back through ".."
+// on the way out.
 //
 // Every call that can wait on a drive (reads, checks, "..") runs on the reader
 // threads (DirectoryReaders.h): the cache itself only keeps the books.
@@ -34,7 +34,7 @@ class DriveTable;
 
 class ListingCache {
  public:
-  explicit ListingCache(size_t descriptorBudget);
+  ListingCache() = default;
 
   // The listing of the directory at `host` (named `viewPath` in errors). Leaves
   // the kept listings of every directory that is not `host` or one of its
@@ -60,7 +60,6 @@ class ListingCache {
   // the next, so one string (the innermost one's host path) serves them all.
   std::vector<Kept> m_kept;
   std::string m_keptPath;
-  size_t m_budget;
   DirectoryStats m_stats;
   DirectoryReaders& m_readers = DirectoryReaders::process();
 };
