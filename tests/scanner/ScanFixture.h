@@ -61,6 +61,7 @@ class ScanTest : public ::testing::Test {
     platform::resetProgramEnded();
     platform::DirectoryReaders::process().setReadAhead(true);
     platform::DirectoryReaders::process().setDeadline(platform::DirectoryReaders::kDeadline);
+    platform::DescriptorBudget::process().setLimit(platform::os::descriptorBudget());
   }
 
   // Letters among C, D map to the folders c and d; P is the program's drive.

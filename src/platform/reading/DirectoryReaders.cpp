@@ -223,9 +223,9 @@ void DirectoryReaders::setDeadline(std::chrono::milliseconds deadline) {
 void DirectoryReaders::setThreads(unsigned threads) {
   ReaderPool& p = *m_pool;
   const std::lock_guard lk(p.m);
-  const unsigned n = std::max(threads, 1u);
-  p.pacing.setCounts({n, n});
-  p.wanted = n;
+  p.pacing.setCounts(threads > 0 ? ReaderCounts{threads, threads}
+                                 : ReaderCounts::forCores(p.cores));
+  p.wanted = p.pacing.readersWanted();
   p.retireReaders();
 }
 

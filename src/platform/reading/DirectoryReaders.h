@@ -71,7 +71,7 @@ class DirectoryReaders {
   void endWalk();
 
   // Test hooks: read-ahead off (every read on demand), another deadline, a fixed
-  // number of reader threads.
+  // number of reader threads (0: as many as the pacing wants).
   void setReadAhead(bool on);
   void setDeadline(std::chrono::milliseconds deadline);
   void setThreads(unsigned threads);

@@ -38,14 +38,14 @@ class DescriptorBudget {
   // closed with the caller's copy) when it has none.
   std::shared_ptr<const SharedDirectory> keep(os::Directory&& dir);
   // Room for one more kept directory.
-  bool hasRoom() const { return open() < m_limit; }
+  bool hasRoom() const { return open() < limit(); }
   size_t open() const { return m_open.load(std::memory_order_relaxed); }
   // The most directories open at once since the last reset (tests, the benchmark).
   size_t mostOpen() const { return m_mostOpen.load(std::memory_order_relaxed); }
   void resetMostOpen() { m_mostOpen.store(open(), std::memory_order_relaxed); }
-  size_t limit() const { return m_limit; }
+  size_t limit() const { return m_limit.load(std::memory_order_relaxed); }
   // Tests: another limit.
-  void setLimit(size_t limit) { m_limit = limit; }
+  void setLimit(size_t limit) { m_limit.store(limit, std::memory_order_relaxed); }
 
  private:
   friend class SharedDirectory;
@@ -53,7 +53,7 @@ class DescriptorBudget {
   void taken();
   void released() { m_open.fetch_sub(1, std::memory_order_relaxed); }
 
-  size_t m_limit;
+  std::atomic<size_t> m_limit;
   std::atomic<size_t> m_open{0};
   std::atomic<size_t> m_mostOpen{0};
 };
