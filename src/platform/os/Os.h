@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -140,6 +141,12 @@ NativeError readEntries(Directory& dir, bool fillsEachRead, EntrySink& sink);
 // fork, `parent` after it, `child` in the new process. Nothing where the system
 // does not fork (Windows).
 void atFork(void (*prepare)(), void (*parent)(), void (*child)());
+
+// Starts `body` on a new thread that nobody joins, with a stack of `stackBytes`
+// (raised to the least the system allows): the reader threads are many while a
+// share makes them wait, and need little stack. False when the system has no
+// thread to spare.
+bool startThread(std::function<void()> body, size_t stackBytes);
 
 // Before the reader threads start: listings are made on them and freed on the
 // thread that runs the windows, so the allocator keeps few pools of memory for all

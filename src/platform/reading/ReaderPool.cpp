@@ -23,7 +23,10 @@ void ReaderPool::startReaders(const std::shared_ptr<ReaderPool>& self) {
   while (readers.size() < wanted) {
     auto r = std::make_shared<Reader>();
     readers.push_back(r);
-    std::thread([self, r] { run(self, r); }).detach();
+    if (!os::startThread([self, r] { run(self, r); }, kReaderStack)) {
+      readers.pop_back();  // no thread to spare: the others do the work
+      return;
+    }
   }
 }
 

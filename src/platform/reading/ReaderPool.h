@@ -65,6 +65,10 @@ using Lock = std::unique_lock<std::mutex>;
 void lockSoon(Lock& lk);
 
 struct ReaderPool {
+  // A reader's stack: a read keeps its buffers in thread-local storage, and its
+  // deepest calls (sorting a listing) take a few kilobytes.
+  static constexpr size_t kReaderStack = 512 * 1024;
+
   explicit ReaderPool(unsigned cores);
 
   std::mutex m;

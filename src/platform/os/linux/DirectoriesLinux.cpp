@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <memory>
 
 #include "platform/os/Os.h"
 
@@ -185,6 +186,32 @@ void shareAllocatorPools() {
   // that grow and shrink by a few pages at a time would ask the system each time.
   ::mallopt(M_TOP_PAD, 4 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 16 << 20);
+}
+
+namespace {
+
+void* runThread(void* arg) {
+  const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(arg));
+  (*body)();
+  return nullptr;
+}
+
+}  // namespace
+
+bool startThread(std::function<void()> body, size_t stackBytes) {
+  auto arg = std::make_unique<std::function<void()>>(std::move(body));
+  pthread_attr_t attr;
+  if (::pthread_attr_init(&attr) != 0) return false;
+  // The system's least stack holds what the thread keeps of its own (its
+  // thread-local buffers) as well.
+  const size_t least = PTHREAD_STACK_MIN + 256 * 1024;
+  ::pthread_attr_setstacksize(&attr, std::max(stackBytes, least));
+  ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+  pthread_t thread;
+  const bool started = ::pthread_create(&thread, &attr, runThread, arg.get()) == 0;
+  ::pthread_attr_destroy(&attr);
+  if (started) arg.release();  // the thread owns it now
+  return started;
 }
 
 void atFork(void (*prepare)(), void (*parent)(), void (*child)()) {

@@ -2,6 +2,8 @@
 // go to the system with the "\\?\" prefix, so depth is not limited by MAX_PATH.
 // No handle is held for an open directory: it is its path, and a listing asks the
 // system by that path.
+#include <memory>
+
 #include "platform/os/Os.h"
 #include "platform/os/windows/Wide.h"
 
@@ -107,6 +109,26 @@ NativeError readEntries(Directory& dir, bool, EntrySink& sink) {
 }
 
 void shareAllocatorPools() {}
+
+namespace {
+
+DWORD WINAPI runThread(void* arg) {
+  const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(arg));
+  (*body)();
+  return 0;
+}
+
+}  // namespace
+
+bool startThread(std::function<void()> body, size_t stackBytes) {
+  auto arg = std::make_unique<std::function<void()>>(std::move(body));
+  HANDLE thread = ::CreateThread(nullptr, stackBytes, runThread, arg.get(),
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) return false;
+  arg.release();  // the thread owns it now
+  ::CloseHandle(thread);
+  return true;
+}
 
 void atFork(void (*)(), void (*)(), void (*)()) {}
 
