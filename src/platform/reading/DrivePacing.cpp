@@ -10,7 +10,7 @@ bool waitedOnDrive(std::chrono::steady_clock::duration took, size_t entries) {
 }
 
 ReaderCounts ReaderCounts::forCores(unsigned cores) {
-  return {std::clamp(cores, 2u, 8u), std::clamp(4 * cores, 8u, 16u)};
+  return {std::clamp(cores, 2u, 8u), std::clamp(16 * cores, 16u, 64u)};
 }
 
 DrivePacing::Change DrivePacing::record(bool waited) {

@@ -173,7 +173,7 @@ TEST(DrivePacing, SwitchesToWaitingAtOnceAndBackOnlyAfterALongWarmRun) {
   EXPECT_EQ(p.aheadLimit(), 4096u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(p.record(true), DrivePacing::Change::None);
   EXPECT_EQ(p.record(true), DrivePacing::Change::StartedWaiting) << "the fourth slow read";
-  EXPECT_EQ(p.readersWanted(), 8u);
+  EXPECT_EQ(p.readersWanted(), 32u);
   EXPECT_EQ(p.aheadLimit(), 256u);
   for (int i = 0; i < 255; ++i) ASSERT_EQ(p.record(false), DrivePacing::Change::None) << i;
   EXPECT_EQ(p.record(false), DrivePacing::Change::AnswersFromMemory) << "the 256th fast read";
@@ -189,7 +189,7 @@ TEST(DrivePacing, ReadersByCores) {
   struct Row {
     unsigned cores, fromMemory, waiting;
   };
-  for (const Row r : {Row{1, 2, 8}, Row{2, 2, 8}, Row{4, 4, 16}, Row{16, 8, 16}}) {
+  for (const Row r : {Row{1, 2, 16}, Row{2, 2, 32}, Row{4, 4, 64}, Row{16, 8, 64}}) {
     const ReaderCounts c = ReaderCounts::forCores(r.cores);
     EXPECT_EQ(c.fromMemory, r.fromMemory) << r.cores;
     EXPECT_EQ(c.waiting, r.waiting) << r.cores;
