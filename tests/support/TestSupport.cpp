@@ -5,6 +5,8 @@
 #include <random>
 #include <sstream>
 
+#include "platform/Error.h"
+
 namespace fs = std::filesystem;
 
 namespace testsupport {
@@ -21,6 +23,15 @@ fs::path relativePath(const std::string& relative) {
 }
 
 }  // namespace
+
+int errorNumberOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const platform::RuntimeError& e) {
+    return e.number();
+  }
+  return 0;
+}
 
 fs::path TempDir::file(const std::string& relative, const std::string& content) const {
   const fs::path p = m_path / relativePath(relative);

@@ -69,6 +69,9 @@ bool runningUnderWine();
 // Folder for pictures and other output of the tests (RZ_TEST_OUTPUT, else a temp folder).
 std::filesystem::path testOutputDir();
 
+// The number of the runtime error that `f` raises, 0 when it raises none.
+int errorNumberOf(const std::function<void()>& f);
+
 // The system's own error for a full disk (ENOSPC, ERROR_DISK_FULL), for a flush
 // to disk that fails (platform::setFlushToDisk).
 #ifdef _WIN32

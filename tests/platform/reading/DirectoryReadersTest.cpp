@@ -9,10 +9,12 @@
 #include <mutex>
 
 #include "platform/Error.h"
+#include "support/TestSupport.h"
 
 namespace {
 
 using namespace platform;
+using testsupport::errorNumberOf;
 using namespace std::chrono_literals;
 
 // A drive's answer that comes only when the test lets it.
@@ -33,15 +35,6 @@ struct Gate {
   }
 };
 
-int errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 TEST(DirectoryReaders, ADriveThatDoesNotAnswerIsGivenUpAndItsReaderReplaced) {
   auto& readers = DirectoryReaders::process();
   readers.setThreads(1);  // the one reader gets stuck
@@ -49,14 +42,14 @@ TEST(DirectoryReaders, ADriveThatDoesNotAnswerIsGivenUpAndItsReaderReplaced) {
   readers.beginWalk("H:\\");  // H: is asked afresh
   const uint64_t givenUp = readers.counters().givenUp;
   auto gate = std::make_shared<Gate>();
-  EXPECT_EQ(errorOf([&] { readers.call("H:\\a", [gate] { gate->wait(); }); }), 71);
+  EXPECT_EQ(errorNumberOf([&] { readers.call("H:\\a", [gate] { gate->wait(); }); }), 71);
   EXPECT_EQ(readers.counters().givenUp, givenUp + 1);
   // The drive is not waited for again: its next call fails at once, unrun.
   bool ran = false;
-  EXPECT_EQ(errorOf([&] { readers.call("H:\\b", [&ran] { ran = true; }); }), 71);
+  EXPECT_EQ(errorNumberOf([&] { readers.call("H:\\b", [&ran] { ran = true; }); }), 71);
   EXPECT_FALSE(ran);
   // Another drive is served by a new reader in the stuck one's place.
-  EXPECT_EQ(errorOf([&] { readers.call("C:\\", [&ran] { ran = true; }); }), 0);
+  EXPECT_EQ(errorNumberOf([&] { readers.call("C:\\", [&ran] { ran = true; }); }), 0);
   EXPECT_TRUE(ran);
   readers.endWalk();
   gate->release();  // the abandoned reader ends

@@ -69,6 +69,13 @@ std::shared_ptr<ReadTask> folder(const std::string& host, const WalkOrder& order
   return t;
 }
 
+// Subfolder names d100, d101, ...
+std::vector<std::string> numbered(int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back("d" + std::to_string(100 + i));
+  return names;
+}
+
 // The hosts the queue hands out, until it hands out none.
 std::vector<std::string> drain(ReadAheadQueue& q, size_t limit, bool early = false) {
   std::vector<std::string> out;
@@ -96,8 +103,7 @@ TEST(ReadAheadQueue, HandsOutInTheWalksOrderWhateverOrderTheReadsFinishIn) {
 
 TEST(ReadAheadQueue, BoundsHoldUntilTheWalkTakesHalfAndDoubleWhenItIsBehind) {
   ReadAheadQueue q;
-  std::vector<std::string> names;
-  for (int i = 0; i < 20; ++i) names.push_back("d" + std::to_string(100 + i));
+  const std::vector<std::string> names = numbered(20);
   auto root = folder("/r", WalkOrder::asked(100, 0), names);
   q.add(*root);
   const auto out = drain(q, 4);
@@ -119,8 +125,7 @@ TEST(ReadAheadQueue, BoundsHoldUntilTheWalkTakesHalfAndDoubleWhenItIsBehind) {
 
 TEST(ReadAheadQueue, CreditLetsReadsPastTheBoundAndIsUsedUp) {
   ReadAheadQueue q;
-  std::vector<std::string> names;
-  for (int i = 0; i < 30; ++i) names.push_back("d" + std::to_string(100 + i));
+  const std::vector<std::string> names = numbered(30);
   auto root = folder("/r", WalkOrder::asked(100, 0), names);
   q.add(*root);
   EXPECT_EQ(drain(q, 4).size(), 4u);

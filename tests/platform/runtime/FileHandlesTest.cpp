@@ -14,15 +14,7 @@
 namespace {
 
 using namespace platform;
-
-int errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testsupport::errorNumberOf;
 
 class FileHandles : public ::testing::Test {
  protected:
@@ -55,7 +47,7 @@ TEST_F(FileHandles, WriteAndReadBackInWindows1252WithCrLf) {
   EXPECT_FALSE(Eof(in));
   EXPECT_EQ(LineInput(in), "VOLLSTÄNDIG!");
   EXPECT_TRUE(Eof(in));
-  EXPECT_EQ(errorOf([&] { LineInput(in); }), 62);  // input past the end
+  EXPECT_EQ(errorNumberOf([&] { LineInput(in); }), 62);  // input past the end
   Close(in);
 }
 
@@ -112,18 +104,19 @@ TEST_F(FileHandles, AFlushThatFailedInTheBackgroundFailsTheCloseEitherWay) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(g_flushes, 1) << toDisk;
-    EXPECT_EQ(errorOf([&] { toDisk ? CloseToDisk(1) : Close(1); }), 61) << toDisk;  // disk full
+    EXPECT_EQ(errorNumberOf([&] { toDisk ? CloseToDisk(1) : Close(1); }), 61)
+        << toDisk;  // disk full
   }
 }
 
 TEST_F(FileHandles, FailuresAreNumberedErrors) {
-  EXPECT_EQ(errorOf([] { OpenForInput("C:\\fehlt.txt", 1); }), 53);          // file not found
-  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\kein\\ordner.txt", 1); }), 76);  // path not found
-  EXPECT_EQ(errorOf([] { OpenForOutput("Q:\\x.txt", 1); }), 76);
-  EXPECT_EQ(errorOf([] { PrintLine(7, "x"); }), 52);  // bad file number
+  EXPECT_EQ(errorNumberOf([] { OpenForInput("C:\\fehlt.txt", 1); }), 53);          // file not found
+  EXPECT_EQ(errorNumberOf([] { OpenForOutput("C:\\kein\\ordner.txt", 1); }), 76);  // path not found
+  EXPECT_EQ(errorNumberOf([] { OpenForOutput("Q:\\x.txt", 1); }), 76);
+  EXPECT_EQ(errorNumberOf([] { PrintLine(7, "x"); }), 52);  // bad file number
   OpenForOutput("C:\\a.txt", 2);
-  EXPECT_EQ(errorOf([] { OpenForOutput("C:\\b.txt", 2); }), 55);  // already open
-  EXPECT_EQ(errorOf([] { LineInput(2); }), 54);                   // bad file mode
+  EXPECT_EQ(errorNumberOf([] { OpenForOutput("C:\\b.txt", 2); }), 55);  // already open
+  EXPECT_EQ(errorNumberOf([] { LineInput(2); }), 54);                   // bad file mode
   Close(2);
   Close(2);  // closing twice is no error
 }
