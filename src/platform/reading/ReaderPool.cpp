@@ -7,6 +7,8 @@
 namespace platform {
 
 void lockSoon(Lock& lk) {
+  // A thousand tries (a few microseconds), a yield every hundred: the lock is held
+  // for a fraction of a microsecond, so a waiter that sleeps has waited too long.
   for (int i = 0; i < 1000; ++i) {
     if (lk.try_lock()) return;
     if (i % 100 == 99) std::this_thread::yield();
