@@ -18,6 +18,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using testsupport::sorted;
 
 // The machine does not let the test mount (as for a refused mount namespace).
 constexpr int kRefused = testsupport::kNoPrivateMounts;
@@ -104,11 +105,6 @@ class MountScanTest : public ScanTest {
     if (rc == kRefused) return false;
     EXPECT_EQ(rc, 0) << "the child failed";
     return rc == 0;
-  }
-
-  std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
   }
 
   std::function<void(const platform::DriveTable&)> beforeScan;

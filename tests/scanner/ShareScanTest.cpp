@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
+using testsupport::sorted;
 
 constexpr int kCannotShare = 78;
 
@@ -30,11 +31,6 @@ constexpr unsigned kWatchdogSeconds = 30;
 volatile pid_t g_server = -1;
 void killServer(int) {
   ::kill(g_server, SIGKILL);
-}
-
-std::vector<std::string> sorted(std::vector<std::string> v) {
-  std::sort(v.begin(), v.end());
-  return v;
 }
 
 // What find lists below `folder` that is no directory, as log lines of drive D:

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -23,6 +24,11 @@ fs::path relativePath(const std::string& relative) {
 }
 
 }  // namespace
+
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
 
 int errorNumberOf(const std::function<void()>& f) {
   try {

@@ -69,6 +69,9 @@ bool runningUnderWine();
 // Folder for pictures and other output of the tests (RZ_TEST_OUTPUT, else a temp folder).
 std::filesystem::path testOutputDir();
 
+// `lines` in byte order.
+std::vector<std::string> sorted(std::vector<std::string> lines);
+
 // The number of the runtime error that `f` raises, 0 when it raises none.
 int errorNumberOf(const std::function<void()>& f);
 

@@ -240,24 +240,37 @@ bool Eof(int16_t fileNumber) {
   return f.output || f.readPos >= f.buffer.size();
 }
 
+namespace {
+
+// Writes out what is pending, waits for the flushes in the background (a failure
+// of one counts: the system reports it once), flushes to the disk when asked, and
+// closes; the first failure is raised, after the close.
+void closeOutput(OpenFile& f, bool toDisk) {
+  int failure = 0;
+  try {
+    flush(f);
+  } catch (const RuntimeError& e) {
+    failure = e.number();
+  }
+  if (const os::NativeError e = f.flusher.finish(); failure == 0 && e) {
+    failure = os::errorNumber(e);
+  }
+  if (toDisk && failure == 0) {
+    if (const os::NativeError e = flushFileToDisk(f.handle)) failure = os::errorNumber(e);
+  }
+  const os::NativeError closeFailure = os::closeFile(f.handle);
+  if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
+  if (failure != 0) raiseError(failure, f.path);
+}
+
+}  // namespace
+
 void Close(int16_t fileNumber) {
   const auto it = files().find(fileNumber);
   if (it == files().end()) return;  // closing a closed handle is no error
   std::unique_ptr<OpenFile> f = std::move(it->second);
   files().erase(it);
-  if (!f->output) return;  // input was read whole and closed at once
-  int failure = 0;
-  try {
-    flush(*f);
-  } catch (const RuntimeError& e) {
-    failure = e.number();
-  }
-  if (const os::NativeError e = f->flusher.finish(); failure == 0 && e) {
-    failure = os::errorNumber(e);
-  }
-  const os::NativeError closeFailure = os::closeFile(f->handle);
-  if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
-  if (failure != 0) raiseError(failure, f->path);
+  if (f->output) closeOutput(*f, false);  // input was read whole and closed at once
 }
 
 void CloseToDisk(int16_t fileNumber) {
@@ -265,23 +278,7 @@ void CloseToDisk(int16_t fileNumber) {
   if (it == files().end()) raiseError(err::kBadFileNameOrNumber);
   std::unique_ptr<OpenFile> f = std::move(it->second);
   files().erase(it);
-  if (!f->output) return;
-  int failure = 0;
-  try {
-    flush(*f);
-  } catch (const RuntimeError& e) {
-    failure = e.number();
-  }
-  // A failure of a flush in the background counts: the system reports it once.
-  if (const os::NativeError e = f->flusher.finish(); failure == 0 && e) {
-    failure = os::errorNumber(e);
-  }
-  if (failure == 0) {
-    if (const os::NativeError e = flushFileToDisk(f->handle)) failure = os::errorNumber(e);
-  }
-  const os::NativeError closeFailure = os::closeFile(f->handle);
-  if (failure == 0 && closeFailure) failure = os::errorNumber(closeFailure);
-  if (failure != 0) raiseError(failure, f->path);
+  if (f->output) closeOutput(*f, true);
 }
 
 void NameReplacing(const std::string& oldPath, const std::string& newPath) {
